@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class QPainter;
+
+namespace korvane {
+
+// A colour as the program stores it: red in the lowest byte, then green, then blue; the
+// highest byte carries flags that every helper passes through unchanged.
+using TColor = std::uint32_t;
+
+constexpr TColor RGB(std::uint8_t R, std::uint8_t G, std::uint8_t B) {
+    return static_cast<TColor>(R) | (static_cast<TColor>(G) << 8) | (static_cast<TColor>(B) << 16);
+}
+constexpr std::uint8_t GetRValue(TColor C) {
+    return static_cast<std::uint8_t>(C);
+}
+constexpr std::uint8_t GetGValue(TColor C) {
+    return static_cast<std::uint8_t>(C >> 8);
+}
+constexpr std::uint8_t GetBValue(TColor C) {
+    return static_cast<std::uint8_t>(C >> 16);
+}
+constexpr std::uint8_t GetFlags(TColor C) {
+    return static_cast<std::uint8_t>(C >> 24);
+}
+
+// The colour test of the whole program: the squared RGB distance of A and B is at most
+// Tolerance² × 765², so Tolerance 1 matches everything and 0 only identical colours.
+bool ColorsMatch(TColor A, TColor B, double Tolerance);
+// Each channel times Factor, truncated towards zero, clamped to 0..255.
+TColor ScaleColor(TColor C, double Factor);
+// Adds 255·Amount/√3 (truncated towards zero) to each channel, clamped to 0..255.
+TColor ShiftColor(TColor C, double Amount);
+TColor DarkenColor(TColor C, double Amount);
+TColor LightenColor(TColor C, double Amount);
+TColor InvertColor(TColor C);
+
+// One vertical line per column from (x, Top) to (x, Bottom), the bottom pixel left out,
+// in colours running from From towards To; the last column stops one step short of To.
+void GradientFill(QPainter& Canvas, TColor From, TColor To, int Left, int Top, int Right,
+                  int Bottom);
+
+// True when FileName exists and its owner may not write it (the file is "read-only").
+bool IsReadOnlyFile(const std::string& FileName);
+// Gives a read-only file back its owner's write permission; nothing for other files.
+void ClearReadOnly(const std::string& FileName);
+
+// The keys an edit box for real numbers accepts: backspace, tab, return, '-', the digits,
+// 'E', 'e' and the decimal separator. Any other key becomes 0, which swallows it.
+char32_t FilterNumericKey(char32_t Key, char32_t DecimalSeparator = U'.');
+
+} // namespace korvane

@@ -1,0 +1,49 @@
+#include "core/Numerics.h"
+
+#include "core/Errors.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace korvane;
+
+TEST(Numerics, RoundTakesHalvesToEven) {
+    struct Case {
+        double In;
+        int Out;
+    } Cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {2.4999, 2}, {-2.6, -3}};
+    for (const auto& C : Cases)
+        EXPECT_EQ(Round(C.In), C.Out) << C.In;
+    EXPECT_EQ(Trunc(-2.9), -2);
+    EXPECT_EQ(Trunc(2.9), 2);
+}
+
+TEST(Numerics, RoundRefusesWhatNoIntegerHolds) {
+    for (double V : {std::nan(""), std::numeric_limits<double>::infinity(), 3e9, -3e9}) {
+        EXPECT_THROW(Round(V), EMathError) << V;
+        EXPECT_THROW(Trunc(V), EMathError) << V;
+    }
+}
+
+TEST(Numerics, MulDivRoundsTheQuotient) {
+    struct Case {
+        int A, B, C, Out;
+    } Cases[] = {
+        {3, 1, 2, 2},
+        {-3, 1, 2, -2},
+        {5, 1, 4, 1},
+        {7, 1, 4, 2},
+        {2, 1, 3, 1},
+        {1, 1, 3, 0},
+        {3, -1, 2, -2},
+        {-3, -1, -2, -2},
+        {100000, 100000, 100000, 100000},
+        {2147483647, 2, 2, 2147483647},
+        {-2147483647 - 1, 1, 1, -2147483647 - 1},
+    };
+    for (const auto& C : Cases)
+        EXPECT_EQ(MulDiv(C.A, C.B, C.C), C.Out) << C.A << "*" << C.B << "/" << C.C;
+    EXPECT_THROW(MulDiv(1, 1, 0), EMathError);
+    EXPECT_THROW(MulDiv(2147483647, 2, 1), EMathError);
+}

@@ -1,0 +1,104 @@
+#include "core/Streams.h"
+
+#include "core/Errors.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace korvane;
+
+TEST(Streams, ScalarsAreLittleEndian) {
+    TMemoryStream S;
+    WriteInt32(S, 0x01020304);
+    WriteDouble(S, 1.0);
+    WriteBool(S, true);
+    const std::vector<std::uint8_t> Expected{4, 3, 2, 1, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 1};
+    EXPECT_EQ(S.Bytes(), Expected);
+    S.Seek(0);
+    EXPECT_EQ(ReadInt32(S), 0x01020304);
+    EXPECT_EQ(ReadDouble(S), 1.0);
+    EXPECT_TRUE(ReadBool(S));
+    EXPECT_THROW(ReadInt32(S), EReadError);
+}
+
+TEST(Streams, AnyNonZeroByteIsTrue) {
+    TMemoryStream S(std::vector<std::uint8_t>{0, 7});
+    EXPECT_FALSE(ReadBool(S));
+    EXPECT_TRUE(ReadBool(S));
+}
+
+TEST(Streams, Strings) {
+    TMemoryStream S;
+    StringToStream(S, "");
+    StringToStream(S, "Ångström");
+    const std::string Longest(MaxStreamStringLength, 'x');
+    StringToStream(S, Longest);
+    EXPECT_EQ(S.Size(), 4 + 4 + 10 + 4 + MaxStreamStringLength);
+    S.Seek(0);
+    EXPECT_EQ(StringFromStream(S), "");
+    EXPECT_EQ(StringFromStream(S), "Ångström");
+    EXPECT_EQ(StringFromStream(S), Longest);
+}
+
+TEST(Streams, DamagedStringLengths) {
+    // A negative length reads as empty and consumes nothing more.
+    TMemoryStream Negative;
+    WriteInt32(Negative, -5);
+    WriteInt32(Negative, 77);
+    Negative.Seek(0);
+    EXPECT_EQ(StringFromStream(Negative), "");
+    EXPECT_EQ(ReadInt32(Negative), 77);
+
+    TMemoryStream TooLong;
+    WriteInt32(TooLong, MaxStreamStringLength + 1);
+    TooLong.Seek(0);
+    try {
+        StringFromStream(TooLong);
+        FAIL();
+    } catch (const EReadError& E) {
+        EXPECT_STREQ(E.what(), "Corrupted length in StringFromStream.");
+    }
+    EXPECT_EQ(TooLong.Position(), 4); // no string byte was read
+
+    TMemoryStream Short;
+    WriteInt32(Short, 10);
+    Short.WriteBuffer("abc", 3);
+    Short.Seek(0);
+    EXPECT_THROW(StringFromStream(Short), EReadError);
+}
+
+TEST(Streams, FileStreamReadsWhatItWrote) {
+    const auto Dir = std::filesystem::temp_directory_path() / "korvane-streams-test";
+    std::filesystem::create_directories(Dir);
+    const std::string Name = (Dir / "data.bin").string();
+    {
+        TFileStream F(Name, TFileStream::EMode::Create);
+        StringToStream(F, "hello");
+        WriteInt32(F, -2);
+        F.Close();
+    }
+    TFileStream F(Name, TFileStream::EMode::OpenRead);
+    EXPECT_EQ(F.Size(), 13);
+    EXPECT_EQ(StringFromStream(F), "hello");
+    EXPECT_EQ(ReadInt32(F), -2);
+    EXPECT_THROW(ReadInt32(F), EReadError);
+    std::filesystem::remove_all(Dir);
+
+    try {
+        TFileStream Missing(Name, TFileStream::EMode::OpenRead);
+        FAIL();
+    } catch (const EFOpenError& E) {
+        EXPECT_NE(std::string(E.what()).find("Cannot open file \"" + Name + "\""),
+                  std::string::npos);
+    }
+    EXPECT_THROW(TFileStream("/proc/korvane-no-such-dir/x", TFileStream::EMode::Create),
+                 EFOpenError);
+}
+
+TEST(Streams, FullDiskIsReportedOnClose) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    TFileStream F("/dev/full", TFileStream::EMode::Create);
+    WriteInt32(F, 1); // buffered
+    EXPECT_THROW(F.Close(), EWriteError);
+}
