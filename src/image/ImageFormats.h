@@ -1,0 +1,40 @@
+#pragma once
+
+#include "image/ImageModel.h"
+
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+class TByteReader;
+
+using TImageReaderFunction = TWorkingImage (*)(TByteReader& Input);
+
+// One registered image format: extension in upper case without the dot.
+struct TImageFormat {
+    std::string Extension;
+    std::string Description;
+    TImageReaderFunction Reader = nullptr;
+    // The name the reader uses in its messages ("TIFF", "BMP", ...).
+    std::string ReaderName;
+};
+
+// The image formats Korvane opens, in their fixed order. The reader is chosen by the
+// file's extension, without regard to case.
+class TImageFormatRegistry {
+public:
+    static const std::vector<TImageFormat>& Formats();
+    // nullptr when Extension (with or without the dot, any case) is not registered.
+    static const TImageFormat* Find(const std::string& Extension);
+    // The entry for FileName's extension; throws EImageError naming the extension.
+    static const TImageFormat& ForFile(const std::string& FileName);
+    // A file-dialog filter: "All images (*.tif *.tiff ...);;TIFF file (*.tif *.tiff);;...".
+    static std::string DialogFilter();
+};
+
+// Reads an image file into the working image with the reader registered for its
+// extension. Throws EImageError with the reader's message.
+TWorkingImage LoadImageFile(const std::string& FileName);
+
+} // namespace korvane

@@ -1,0 +1,88 @@
+#include "image/ImageFormats.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvane;
+
+TEST(ImageFormatRegistry, HoldsTheFormatsInOrder) {
+    const std::vector<std::pair<std::string, std::string>> Expected{
+        {"TIF", "TIFF file"},
+        {"TIFF", "TIFF file"},
+        {"PNG", "Portable Network Graphic"},
+        {"TGA", "Truevision Targa"},
+        {"VST", "Truevision Vista"},
+        {"AFI", "Truevision Targa"},
+        {"PCX", "ZSoft PC Paintbrush"},
+        {"PCC", "ZSoft PC Paintbrush"},
+        {"DCX", "DCX file"},
+        {"JPG", "JPEG"},
+        {"JPEG", "JPEG"},
+        {"PPM", "Portable Pixelmap"},
+        {"PGM", "Portable Greymap"},
+        {"PBM", "Portable Bitmap"},
+        {"BMP", "Bitmap file"},
+        {"ICO", "Windows icon"},
+        {"WMF", "Windows meta file"},
+        {"EMF", "Enhanced meta file"},
+    };
+    const auto& Formats = TImageFormatRegistry::Formats();
+    ASSERT_EQ(Formats.size(), Expected.size());
+    for (std::size_t I = 0; I < Expected.size(); ++I) {
+        EXPECT_EQ(Formats[I].Extension, Expected[I].first);
+        EXPECT_EQ(Formats[I].Description, Expected[I].second);
+        EXPECT_NE(Formats[I].Reader, nullptr);
+    }
+}
+
+TEST(ImageFormatRegistry, ChoosesTheReaderByExtensionWithoutRegardToCase) {
+    EXPECT_EQ(&TImageFormatRegistry::ForFile("/a/CHART.TIF"), &TImageFormatRegistry::Formats()[0]);
+    EXPECT_EQ(&TImageFormatRegistry::ForFile("/a/chart.tif"), &TImageFormatRegistry::Formats()[0]);
+    EXPECT_EQ(TImageFormatRegistry::ForFile("x.Tiff").Extension, "TIFF");
+    EXPECT_EQ(TImageFormatRegistry::ForFile("dir.v2/x.jPeG").Extension, "JPEG");
+    EXPECT_EQ(TImageFormatRegistry::Find(".pcc")->Reader,
+              TImageFormatRegistry::Find("PCX")->Reader);
+    EXPECT_EQ(TImageFormatRegistry::Find("gif"), nullptr);
+}
+
+TEST(ImageFormatRegistry, UnknownExtensionsAreNamed) {
+    try {
+        LoadImageFile("/tmp/picture.xyz");
+        FAIL();
+    } catch (const EImageError& E) {
+        EXPECT_STREQ(E.what(), "Unsupported image file format \".xyz\".");
+    }
+    EXPECT_THROW(TImageFormatRegistry::ForFile("/tmp/dir.png/noextension"), EImageError);
+    try {
+        LoadImageFile("/nonexistent/picture.png");
+        FAIL();
+    } catch (const EImageError& E) {
+        EXPECT_NE(std::string(E.what()).find("/nonexistent/picture.png"), std::string::npos);
+    }
+}
+
+TEST(ImageFormatRegistry, DialogFilterListsEveryExtension) {
+    const std::string Filter = TImageFormatRegistry::DialogFilter();
+    EXPECT_EQ(Filter.rfind("All images (*.tif *.tiff *.png ", 0), 0u) << Filter;
+    EXPECT_NE(Filter.find(";;TIFF file (*.tif *.tiff);;"), std::string::npos) << Filter;
+    EXPECT_NE(Filter.find(
+                  ";;Truevision Targa (*.tga);;Truevision Vista (*.vst);;Truevision Targa (*.afi)"),
+              std::string::npos)
+        << Filter;
+}
+
+TEST(ImageModel, SizeLimitsComeBeforeAllocation) {
+    EXPECT_NO_THROW(CheckImageSize(65535, 4096, "BMP"));
+    EXPECT_THROW(CheckImageSize(65536, 1, "BMP"), EImageError);
+    EXPECT_THROW(CheckImageSize(20000, 20000, "BMP"), EImageError); // 4e8 > 2^28
+    EXPECT_THROW(CheckImageSize(0, 5, "BMP"), EImageError);
+    EXPECT_THROW(CheckImageSize(5, -1, "BMP"), EImageError);
+    const QImage I = NewWorkingImage(3, 2, "BMP");
+    EXPECT_EQ(I.format(), QImage::Format_RGB888);
+    EXPECT_EQ(I.pixel(2, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(CompositeOverWhite(0, 128), 127);
+    EXPECT_EQ(CompositeOverWhite(200, 255), 200);
+    EXPECT_EQ(CompositeOverWhite(0, 0), 255);
+    EXPECT_EQ(ScaleSample(1, 1), 255);
+    EXPECT_EQ(ScaleSample(2, 3), 170);
+    EXPECT_EQ(ScaleSample(7, 15), 119);
+}
