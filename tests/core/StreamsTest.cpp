@@ -1,5 +1,6 @@
 #include "core/Streams.h"
 
+#include "core/AtomicFile.h"
 #include "core/Errors.h"
 
 #include <filesystem>
@@ -101,4 +102,25 @@ TEST(Streams, FullDiskIsReportedOnClose) {
     TFileStream F("/dev/full", TFileStream::EMode::Create);
     WriteInt32(F, 1); // buffered
     EXPECT_THROW(F.Close(), EWriteError);
+}
+
+TEST(AtomicFile, ReplacesTheFileOnlyWhenTheWholeContentIsWritten) {
+    const auto Dir = std::filesystem::temp_directory_path() / "korvane-atomic-test";
+    std::filesystem::remove_all(Dir);
+    std::filesystem::create_directories(Dir);
+    const std::string Name = (Dir / "settings").string();
+    WriteFileAtomically(Name, [](TStream& S) { StringToStream(S, "old"); });
+    EXPECT_THROW(WriteFileAtomically(Name,
+                                     [](TStream& S) {
+                                         StringToStream(S, "half");
+                                         throw EWriteError("disk full");
+                                     }),
+                 EWriteError);
+    TFileStream F(Name, TFileStream::EMode::OpenRead);
+    EXPECT_EQ(StringFromStream(F), "old");
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir), {}), 1);
+    EXPECT_THROW(WriteFileAtomically((Dir / "missing" / "x").string(), [](TStream&) {}),
+                 EFOpenError);
+    std::filesystem::remove_all(Dir);
 }

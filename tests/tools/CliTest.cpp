@@ -1,0 +1,126 @@
+#include "image/readers/CorpusSupport.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace korvane::testing;
+
+namespace {
+
+struct TRun {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+// Runs korvane-cli with Arguments (already shell-quoted) and collects both streams.
+TRun Cli(const std::string& Arguments, const std::string& Environment = {}) {
+    const auto ErrFile =
+        std::filesystem::temp_directory_path() / ("korvane-cli-err-" + std::to_string(::getpid()));
+    const std::string Command =
+        Environment + " " + KORVANE_CLI + std::string(" ") + Arguments + " 2>" + ErrFile.string();
+    TRun Run;
+    FILE* Pipe = ::popen(Command.c_str(), "r");
+    std::array<char, 4096> Buffer;
+    while (std::size_t N = std::fread(Buffer.data(), 1, Buffer.size(), Pipe))
+        Run.Out.append(Buffer.data(), N);
+    const int Raw = ::pclose(Pipe);
+    Run.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+    std::ifstream Err(ErrFile);
+    Run.Err.assign(std::istreambuf_iterator<char>(Err), {});
+    std::filesystem::remove(ErrFile);
+    return Run;
+}
+
+std::filesystem::path TempDir() {
+    const auto Dir =
+        std::filesystem::temp_directory_path() / ("korvane-cli-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(Dir);
+    return Dir;
+}
+
+} // namespace
+
+TEST(Cli, UsageAndExitStatus) {
+    const TRun Help = Cli("--help");
+    EXPECT_EQ(Help.Status, 0);
+    EXPECT_NE(Help.Out.find("convert FILE OUT.ppm"), std::string::npos);
+    struct Case {
+        const char* Arguments;
+        int Status;
+    } Cases[] = {{"", 2},
+                 {"frobnicate", 2},
+                 {"info", 2},
+                 {"convert a.png", 2},
+                 {"scan --device", 2},
+                 {"info /nonexistent/x.png", 1},
+                 {"info notes.txt", 1}};
+    for (const auto& C : Cases) {
+        const TRun Run = Cli(C.Arguments);
+        EXPECT_EQ(Run.Status, C.Status) << C.Arguments;
+        EXPECT_FALSE(Run.Err.empty()) << C.Arguments;
+        EXPECT_TRUE(Run.Out.empty()) << C.Arguments;
+    }
+    EXPECT_NE(Cli("info notes.txt").Err.find("\".txt\""), std::string::npos);
+}
+
+TEST(Cli, InfoAndConvertMatchTheReference) {
+    if (!CorpusAvailable())
+        GTEST_SKIP() << "no shared corpus";
+    const TRun Shown = Cli("info " + CorpusPath("tiff/CHART600.TIF"));
+    EXPECT_EQ(Shown.Status, 0) << Shown.Err;
+    EXPECT_EQ(Shown.Out, "format: TIF\ndescription: TIFF file\nwidth: 600\nheight: 400\n"
+                         "pixel format: true colour\n");
+
+    const auto Out = TempDir() / "chart.ppm";
+    const TRun Convert = Cli("convert " + CorpusPath("tiff/CHART600.TIF") + " " + Out.string());
+    ASSERT_EQ(Convert.Status, 0) << Convert.Err;
+    const QImage Got = ReadReferencePPM(Out.string());
+    const QImage Reference = ReadReferencePPM(CorpusPath("ref/chart600_rgb_600x400.ppm"));
+    EXPECT_FALSE(CompareImages(Reference, Got, "exact", {}));
+    std::filesystem::remove_all(TempDir());
+}
+
+TEST(Cli, FailuresLeaveNoOutput) {
+    if (!CorpusAvailable())
+        GTEST_SKIP() << "no shared corpus";
+    const auto Out = TempDir() / "bad.ppm";
+    const TRun Bad = Cli("convert " + CorpusPath("bad/bmp_truncated.bmp") + " " + Out.string());
+    EXPECT_EQ(Bad.Status, 1);
+    EXPECT_NE(Bad.Err.find("BMP"), std::string::npos) << Bad.Err;
+    EXPECT_FALSE(std::filesystem::exists(Out));
+    const TRun Unwritable =
+        Cli("convert " + CorpusPath("png/rgb8.png") + " /nonexistent/dir/x.ppm");
+    EXPECT_EQ(Unwritable.Status, 1);
+    EXPECT_NE(Unwritable.Err.find("/nonexistent/dir/x.ppm"), std::string::npos) << Unwritable.Err;
+    std::filesystem::remove_all(TempDir());
+}
+
+TEST(Cli, ScansFromTheSaneTestBackend) {
+    const auto Dir = TempDir() / "sane";
+    std::filesystem::create_directories(Dir);
+    std::ofstream(Dir / "dll.conf") << "test\n";
+    std::ofstream(Dir / "test.conf") << "number_of_devices 2\nmode Color\ndepth 8\n"
+                                        "resolution 75\ntest-picture \"Color pattern\"\n";
+    const std::string Env = "SANE_CONFIG_DIR=" + Dir.string();
+    const auto Out = TempDir() / "scan.ppm";
+    // The tool asks for 200 dpi where the device lets it.
+    const TRun Scan = Cli("scan --device test:1 " + Out.string(), Env);
+    ASSERT_EQ(Scan.Status, 0) << Scan.Err;
+    const QImage Image = ReadReferencePPM(Out.string());
+    EXPECT_EQ(Image.width(), 629); // 80 mm at 200 dpi
+    EXPECT_EQ(Image.height(), 787);
+    const TRun Missing = Cli("scan --device test:9 " + Out.string(), Env);
+    EXPECT_EQ(Missing.Status, 1);
+    EXPECT_NE(Missing.Err.find("test:9"), std::string::npos);
+    std::ofstream(Dir / "dll.conf") << "\n";
+    const TRun None = Cli("scan " + Out.string(), Env);
+    EXPECT_EQ(None.Status, 1);
+    EXPECT_NE(None.Err.find("No scanner interface"), std::string::npos);
+    std::filesystem::remove_all(TempDir());
+}

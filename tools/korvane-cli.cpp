@@ -1,0 +1,133 @@
+// korvane-cli: Korvane's headless tool. It reads images exactly as the program does.
+
+#include "core/AtomicFile.h"
+#include "core/Streams.h"
+#include "image/ImageFormats.h"
+#include "image/Scanner.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace korvane;
+
+namespace {
+
+const char* const Usage = R"(Usage: korvane-cli COMMAND [ARGUMENTS]
+
+Commands:
+  info FILE                    Show the image's format, size and pixel format.
+  convert FILE OUT.ppm         Write the working image (24-bit) as a binary PPM file.
+  scan [--device NAME] OUT.ppm Scan one page (the first scanner unless NAME is given)
+                               and write it as a binary PPM file.
+  formats                      List the image formats Korvane opens.
+
+Options:
+  -h, --help                   Show this help.
+
+Exit status: 0 on success, 1 on failure, 2 on a usage error.
+)";
+
+struct TUsageError {
+    std::string Message;
+};
+
+void WritePPM(const QImage& Image, const std::string& FileName) {
+    WriteFileAtomically(FileName, [&](TStream& Out) {
+        const std::string Header = "P6\n" + std::to_string(Image.width()) + " " +
+                                   std::to_string(Image.height()) + "\n255\n";
+        Out.WriteBuffer(Header.data(), Header.size());
+        for (int Y = 0; Y < Image.height(); ++Y)
+            Out.WriteBuffer(Image.constScanLine(Y), static_cast<std::size_t>(Image.width()) * 3);
+    });
+}
+
+int Info(const std::vector<std::string>& Args) {
+    if (Args.size() != 1)
+        throw TUsageError{"info takes one FILE"};
+    const TImageFormat& Format = TImageFormatRegistry::ForFile(Args[0]);
+    const TWorkingImage Image = LoadImageFile(Args[0]);
+    std::printf("format: %s\ndescription: %s\nwidth: %d\nheight: %d\npixel format: %s\n",
+                Format.Extension.c_str(), Format.Description.c_str(), Image.Image.width(),
+                Image.Image.height(), PixelFormatName(Image.PixelFormat));
+    return 0;
+}
+
+int Convert(const std::vector<std::string>& Args) {
+    if (Args.size() != 2)
+        throw TUsageError{"convert takes FILE and OUT.ppm"};
+    WritePPM(LoadImageFile(Args[0]).Image, Args[1]);
+    return 0;
+}
+
+int Scan(const std::vector<std::string>& Args) {
+    std::string Device, Output;
+    for (std::size_t I = 0; I < Args.size(); ++I) {
+        if (Args[I] == "--device") {
+            if (++I >= Args.size())
+                throw TUsageError{"--device needs a NAME"};
+            Device = Args[I];
+        } else if (Output.empty() && Args[I].rfind("--", 0) != 0) {
+            Output = Args[I];
+        } else {
+            throw TUsageError{"unexpected argument '" + Args[I] + "'"};
+        }
+    }
+    if (Output.empty())
+        throw TUsageError{"scan needs OUT.ppm"};
+    TScanner& Scanner = TScanner::Instance();
+    if (!Scanner.Available())
+        throw EScannerError("No scanner interface");
+    int Index = Scanner.SelectedSource();
+    if (!Device.empty()) {
+        Index = Scanner.IndexOf(Device);
+        if (Index < 0)
+            throw EScannerError("No scanner named \"" + Device + "\".");
+    }
+    WritePPM(Scanner.Acquire(Index).Image, Output);
+    return 0;
+}
+
+int Formats(const std::vector<std::string>& Args) {
+    if (!Args.empty())
+        throw TUsageError{"formats takes no arguments"};
+    for (const TImageFormat& F : TImageFormatRegistry::Formats())
+        std::printf("%-5s %s\n", F.Extension.c_str(), F.Description.c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> Args(argv + 1, argv + argc);
+    if (Args.empty()) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    const std::string Command = Args.front();
+    Args.erase(Args.begin());
+    if (Command == "-h" || Command == "--help" || Command == "help") {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    try {
+        // Metafiles draw text, which needs a GUI application on the offscreen platform.
+        EnsureGuiApplication();
+        if (Command == "info")
+            return Info(Args);
+        if (Command == "convert")
+            return Convert(Args);
+        if (Command == "scan")
+            return Scan(Args);
+        if (Command == "formats")
+            return Formats(Args);
+        throw TUsageError{"unknown command '" + Command + "'"};
+    } catch (const TUsageError& E) {
+        std::fprintf(stderr, "korvane-cli: %s\nTry 'korvane-cli --help'.\n", E.Message.c_str());
+        return 2;
+    } catch (const std::exception& E) {
+        std::fprintf(stderr, "korvane-cli: %s\n", E.what());
+        return 1;
+    }
+}
