@@ -1,0 +1,195 @@
+#pragma once
+
+#include "core/DoublePoints.h"
+#include "follower/Predictors.h"
+#include "image/KorvaneSupport.h"
+
+#include <QImage>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace korvane {
+
+class IUiDispatcher;
+class TVectorizer;
+
+// Receives the points a follower finds. Runs on the user-interface thread while the
+// follower waits; it may change the follower's Delay (the next pause uses it) and may
+// request termination.
+class IVectorizerObserver {
+public:
+    virtual ~IVectorizerObserver() = default;
+    virtual void FollowerPoint(TVectorizer& Follower, TLongintPoint Position) = 0;
+};
+
+// A line follower: walks along a line on the image one pixel step at a time and hands
+// each point it finds to its observer.
+//
+// Threads. Start() runs the follower on its own std::thread. Everything that touches the
+// image or the observer runs on the user-interface thread, through the dispatcher, while
+// the follower thread waits: the follower thread asks the user-interface thread to run a
+// slice of steps (one step when Delay > 0, a few milliseconds' worth when Delay is 0),
+// then sleeps Delay milliseconds itself. So pixel reads and reports stay strictly
+// sequential with the steps, nothing needs a lock, and the window keeps running between
+// slices. Pause() and Resume() stop it between steps; Terminate() is seen at the top of
+// the next step; the end handler runs on the user-interface thread after the body has
+// returned. Destroying a started follower discards it: nothing more is delivered, no end
+// handler runs, and it never waits for the user-interface thread, so it cannot deadlock.
+// Start, Pause, Resume, Terminate and the destructor are called on the user-interface
+// thread.
+class TVectorizer {
+public:
+    using TEndHandler = std::function<void(TVectorizer&)>;
+
+    TVectorizer(IVectorizerObserver& Observer, const QImage& Image);
+    virtual ~TVectorizer();
+    TVectorizer(const TVectorizer&) = delete;
+    TVectorizer& operator=(const TVectorizer&) = delete;
+
+    TLongintPoint Position;
+    TLongintPoint StartPoint;
+    const std::int32_t ImageWidth;
+    const std::int32_t ImageHeight;
+    std::int32_t Delay = 50;      // milliseconds after each reported point
+    double ColorTolerance = 10.0; // lets every colour match until the owner sets it
+    TColor TrackingColor = 0;
+    bool TrackingColorSet = false;
+    bool Lost = false;
+    std::int32_t PointsReported = 0;
+    std::int32_t SearchDepth;
+    std::int32_t MaxHorizontalJump = 6;
+    std::int32_t MaxVerticalJump = 50;
+    std::int32_t ThicknessTolerance = 20;
+    std::int32_t ThicknessSum = 0;
+    std::int32_t ThicknessCount = 0;
+
+    IVectorizerObserver& Observer() const { return FObserver; }
+
+    void SetTrackingColor(TColor Color);
+    // The colour of image pixel (X, Y); outside the image, white.
+    TColor ReadPixel(std::int32_t X, std::int32_t Y) const;
+    TColor ReadPixel(TLongintPoint P) const { return ReadPixel(P.X, P.Y); }
+    // The pixel has the tracking colour within ColorTolerance. A position outside the image
+    // never matches, so that a light tracking colour cannot follow the white beyond it.
+    bool PixelMatches(std::int32_t X, std::int32_t Y) const;
+    bool PixelMatches(TLongintPoint P) const { return PixelMatches(P.X, P.Y); }
+    std::int32_t AverageThickness() const;
+    void AddThickness(std::int32_t T);
+
+    // Starts the follower thread; OnEnd runs on the user-interface thread when the body
+    // has returned (it may destroy the follower).
+    void Start(IUiDispatcher& Dispatcher, TEndHandler OnEnd);
+    void Pause();
+    void Resume();
+    void Terminate();
+    bool Terminated() const { return FTerminated.load(); }
+    bool Paused() const;
+    bool Running() const { return FThread.joinable(); }
+
+    // Runs the whole body on the calling thread, without a follower thread (benchmarks,
+    // tests of the algorithms).
+    void RunSynchronously();
+
+protected:
+    virtual bool CanStart() = 0;
+    virtual void BeginFollow() = 0;
+    enum class EStep { NoPoint, Point, End };
+    // One step of following; the caller checks for termination before each.
+    virtual EStep FollowStep() = 0;
+    // False once the follower has run out of image (the functional follower's right edge).
+    virtual bool MayContinue() const { return true; }
+
+    void ReportPoint();
+
+private:
+    struct TControl;
+    struct TSlice {
+        bool Ended = false;
+        std::int32_t SleepMs = 0;
+    };
+
+    TSlice RunSlice(std::chrono::steady_clock::time_point Deadline);
+    void ThreadMain();
+
+    IVectorizerObserver& FObserver;
+    const QImage& FImage;
+    enum class EState { Starting, Following, Ended } FState = EState::Starting;
+    std::atomic<bool> FTerminated{false};
+    std::shared_ptr<TControl> FControl;
+    IUiDispatcher* FDispatcher = nullptr;
+    TEndHandler FOnEnd;
+    std::thread FThread;
+};
+
+// Follows a functional line: one point per pixel column, left to right.
+class TFunctionalVectorizer : public TVectorizer {
+public:
+    TFunctionalVectorizer(IVectorizerObserver& Observer, const QImage& Image);
+
+    std::int32_t RunTop = 0;
+    std::int32_t RunBottom = 0;
+    std::int32_t CurrentPredictor = 0;
+    // 0: linear, 1: parabolic, 2: constant.
+    std::array<std::unique_ptr<TFunctionalPredictor>, 3> Predictors;
+
+protected:
+    bool CanStart() override;
+    void BeginFollow() override;
+    EStep FollowStep() override;
+    bool MayContinue() const override { return Position.X <= ImageWidth - 1; }
+
+private:
+    std::int32_t CurrentDelta() const {
+        return Predictors[static_cast<std::size_t>(CurrentPredictor)]->Delta;
+    }
+    void ResetPredictors();
+    void WeightedSearch();
+    void LookUp();
+    void LookDown();
+    void MeasureRun();
+    void AdvancePredictors();
+
+    std::int32_t FGap = 0;
+};
+
+// Follows a line that may run in any direction, one pixel in any of eight directions per step.
+class TNonfunctionalVectorizer : public TVectorizer {
+public:
+    TNonfunctionalVectorizer(IVectorizerObserver& Observer, const QImage& Image);
+
+    TLongintPoint Direction;
+    TLongintPoint Perpendicular;
+    bool DirectionSet = false;
+    TLongintPoint EdgeMinus;
+    TLongintPoint EdgePlus;
+    TNonfunctionalPredictor Predictor;
+    bool OffLine = false;
+
+    // Direction becomes the unit step of V ((1, 0) for (0, 0)).
+    void SetDirection(TLongintPoint V);
+
+protected:
+    bool CanStart() override;
+    void BeginFollow() override;
+    EStep FollowStep() override;
+
+private:
+    bool InImage(TLongintPoint P) const;
+    double Distance(TLongintPoint P) const { return PointDistance(P, Position); }
+    bool ClearAlong(TLongintPoint S);
+    void WeightedSearch();
+    void SearchAlong(TLongintPoint S);
+    void MeasureWidth();
+    void AdvancePredictor();
+
+    std::int32_t FGap = 0;
+};
+
+} // namespace korvane
