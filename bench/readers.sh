@@ -63,7 +63,7 @@ printf '%-16s %10s %10s %7s %9s %7s %10s %10s %9s\n' file korvane_s magick_s spe
 for f in chart_none.tif chart_lzw.tif chart.png chart.jpg chart.tga chart_rle.tga chart.pcx \
          chart.dcx chart.ppm chart.pgm chart.bmp chart_pal8.bmp chart.ico; do
     read -r ks kk < <(best "$bench" "$f")
-    read -r ms mk < <(best "$bench" --exec convert "$f" ppm:-)
+    read -r ms mk < <(best "$bench" --exec /usr/bin/convert "$f" ppm:-)
     bare="-" vs="-"
     case "$f" in *.tif|*.png|*.jpg)
         read -r bs _ < <(best "$bench" --bare "$f")

@@ -1,5 +1,6 @@
 // korvane-cli: Korvane's headless tool. It reads images exactly as the program does.
 
+#include "CliSupport.h"
 #include "core/AtomicFile.h"
 #include "core/Streams.h"
 #include "image/ImageFormats.h"
@@ -11,6 +12,7 @@
 #include <vector>
 
 using namespace korvane;
+using korvane::cli::TUsageError;
 
 namespace {
 
@@ -22,16 +24,21 @@ Commands:
   scan [--device NAME] OUT.ppm Scan one page (the first scanner unless NAME is given)
                                and write it as a binary PPM file.
   formats                      List the image formats Korvane opens.
+  follow IMAGE --first C,R=X,Y --skew C,R --second C,R=X,Y [--log-x] [--log-y]
+         --start C,R [--kind functional|nonfunctional] [--direction DX,DY]
+         [--color R,G,B] [--tolerance T] [--max-hjump N] [--max-vjump N]
+         [--thickness N] [--pixels] [-o FILE]
+                               Follow the line at the start pixel and print one point
+                               per line: real "X,Y" values, or image pixels "C,R" with
+                               --pixels (the coordinate system is then optional).
+                               Defaults: tolerance 0.1, jumps 6 and 50, thickness 20;
+                               without --color the start pixel's colour is followed.
 
 Options:
   -h, --help                   Show this help.
 
 Exit status: 0 on success, 1 on failure, 2 on a usage error.
 )";
-
-struct TUsageError {
-    std::string Message;
-};
 
 void WritePPM(const QImage& Image, const std::string& FileName) {
     WriteFileAtomically(FileName, [&](TStream& Out) {
@@ -122,6 +129,8 @@ int main(int argc, char** argv) {
             return Scan(Args);
         if (Command == "formats")
             return Formats(Args);
+        if (Command == "follow")
+            return korvane::cli::FollowCommand(Args);
         throw TUsageError{"unknown command '" + Command + "'"};
     } catch (const TUsageError& E) {
         std::fprintf(stderr, "korvane-cli: %s\nTry 'korvane-cli --help'.\n", E.Message.c_str());

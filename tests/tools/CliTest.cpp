@@ -124,3 +124,96 @@ TEST(Cli, ScansFromTheSaneTestBackend) {
     EXPECT_NE(None.Err.find("No scanner interface"), std::string::npos);
     std::filesystem::remove_all(TempDir());
 }
+
+namespace {
+
+// A binary PPM with a black line three pixels thick in rows 50..52, columns 10..100.
+std::string LineImage() {
+    const auto Path = TempDir() / "line.ppm";
+    std::ofstream Out(Path, std::ios::binary);
+    Out << "P6\n200 200\n255\n";
+    for (int Y = 0; Y < 200; ++Y)
+        for (int X = 0; X < 200; ++X) {
+            const char V = (Y >= 50 && Y <= 52 && X >= 10 && X <= 100) ? 0 : char(255);
+            Out << V << V << V;
+        }
+    return Path.string();
+}
+
+std::vector<std::string> Lines(const std::string& Text) {
+    std::vector<std::string> Result;
+    std::size_t Start = 0;
+    for (std::size_t End; (End = Text.find('\n', Start)) != std::string::npos; Start = End + 1)
+        Result.push_back(Text.substr(Start, End - Start));
+    return Result;
+}
+
+} // namespace
+
+TEST(CliFollow, PrintsPixelsOrRealValues) {
+    const std::string Image = LineImage();
+    const TRun Pixels = Cli("follow " + Image + " --start 10,50 --pixels");
+    ASSERT_EQ(Pixels.Status, 0) << Pixels.Err;
+    const auto P = Lines(Pixels.Out);
+    ASSERT_EQ(P.size(), 91u);
+    EXPECT_EQ(P.front(), "10,51");
+    EXPECT_EQ(P.back(), "100,51");
+
+    // Pixel (0, 200) is (-5, 0) and (200, 0) is (3, 7.5): negative values are values.
+    const std::string Axes = " --first 0,200=-5,0 --skew 200,200 --second 200,0=3,7.5";
+    const TRun Real = Cli("follow " + Image + Axes + " --start 10,50");
+    ASSERT_EQ(Real.Status, 0) << Real.Err;
+    const auto R = Lines(Real.Out);
+    ASSERT_EQ(R.size(), 91u);
+    EXPECT_EQ(R.front(), "-4.5999999999999996,5.5875000000000004"); // 17 significant digits
+    EXPECT_EQ(R.back(), "-1,5.5875000000000004");
+
+    const auto Out = TempDir() / "points.csv";
+    ASSERT_EQ(Cli("follow " + Image + Axes + " --start 10,50 -o " + Out.string()).Status, 0);
+    std::ifstream In(Out);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(In), {}), Real.Out);
+    std::filesystem::remove_all(TempDir());
+}
+
+TEST(CliFollow, NonfunctionalRunsEndWhereTheyBegan) {
+    const std::string Image = LineImage();
+    // Dragging left along the line from its middle: it runs to the left end and stops.
+    const TRun Run = Cli("follow " + Image + " --start 50,51 --kind nonfunctional --direction -20,-3 --pixels");
+    ASSERT_EQ(Run.Status, 0) << Run.Err;
+    const auto P = Lines(Run.Out);
+    ASSERT_FALSE(P.empty());
+    EXPECT_EQ(P.front(), "50,51");
+    EXPECT_EQ(P.back(), "10,51");
+    std::filesystem::remove_all(TempDir());
+}
+
+TEST(CliFollow, Failures) {
+    const std::string Image = LineImage();
+    const std::string Axes = " --first 0,200=0,0 --skew 200,200 --second 200,0=1,1";
+    struct Case {
+        std::string Arguments;
+        int Status;
+        const char* Message;
+    } Cases[] = {
+        {"follow " + Image + Axes + " --start 5,5", 1,
+         "The digitizer could not find a line at the point on which you clicked."},
+        {"follow " + Image + Axes + " --start 500,5", 1, "outside"},
+        {"follow " + Image + " --first 0,200=0,0 --skew 0,100 --second 200,0=1,1 --start 10,50", 1,
+         "skew"},
+        {"follow " + Image + " --first 0,200=0,0 --skew 200,200 --second 200,0=0,1 --start 10,50", 1,
+         "Scale values must be different between points."},
+        {"follow /nonexistent.png --pixels --start 1,1", 1, "/nonexistent.png"},
+        {"follow " + Image + " --start 10,50", 2, "--first"},
+        {"follow " + Image + " --pixels --start 10,50 --max-hjump 11", 2, "--max-hjump"},
+        {"follow " + Image + " --pixels --start ten,50", 2, "--start"},
+        {"follow " + Image + " --pixels --start 10,50 --direction 1,0", 2, "--direction"},
+        {"follow " + Image + " --pixels --start 10,50 --bogus", 2, "--bogus"},
+    };
+    for (const auto& C : Cases) {
+        const TRun Run = Cli(C.Arguments);
+        EXPECT_EQ(Run.Status, C.Status) << C.Arguments << "\n" << Run.Err;
+        EXPECT_NE(Run.Err.find(C.Message), std::string::npos) << C.Arguments << "\n" << Run.Err;
+        EXPECT_TRUE(Run.Out.empty()) << C.Arguments;
+    }
+    std::filesystem::remove_all(TempDir());
+}

@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Line-follower accuracy on the shared chart benchmark.
+
+Runs every functional and non-functional curve of ../shared/bench/cases/*/truth.json through
+`korvane-cli follow` (axes and start pixel from the truth; a non-functional curve starts with
+its drag direction, as a user would press and drag), scores each with the benchmark's
+evaluate.py, prints its RESULT lines and a summary.
+
+    bench/accuracy.py [--cli PATH] [--cases DIR] [-- extra follow options]
+"""
+import argparse
+import json
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SHARED_BENCH = os.path.normpath(os.path.join(ROOT, "..", "shared", "bench"))
+
+
+def pair(values):
+    return ",".join(repr(v) if isinstance(v, float) else str(v) for v in values)
+
+
+def follow_command(cli, case_dir, truth, curve, extra):
+    axes = truth["axes"]
+    cmd = [cli, "follow", os.path.join(case_dir, truth["image"]),
+           "--first", pair(axes["first"]["pixel"]) + "=" + pair(axes["first"]["value"]),
+           "--skew", pair(axes["skew"]["pixel"]),
+           "--second", pair(axes["second"]["pixel"]) + "=" + pair(axes["second"]["value"]),
+           "--start", pair(curve["start_pixel"]),
+           "--kind", curve["kind"]]
+    if axes.get("log_x"):
+        cmd.append("--log-x")
+    if axes.get("log_y"):
+        cmd.append("--log-y")
+    if curve["kind"] == "nonfunctional" and curve.get("start_direction"):
+        cmd += ["--direction", pair(curve["start_direction"])]
+    return cmd + extra
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", default=os.path.join(ROOT, "build", "tools", "korvane-cli"))
+    parser.add_argument("--cases", default=os.path.join(SHARED_BENCH, "cases"))
+    parser.add_argument("extra", nargs="*", help="extra options for korvane-cli follow")
+    args = parser.parse_args()
+    evaluate = os.path.join(os.path.dirname(os.path.abspath(args.cases)), "evaluate.py")
+
+    results = []
+    with tempfile.TemporaryDirectory() as work:
+        for case in sorted(os.listdir(args.cases)):
+            truth_path = os.path.join(args.cases, case, "truth.json")
+            if not os.path.exists(truth_path):
+                continue
+            with open(truth_path) as f:
+                truth = json.load(f)
+            for curve in truth["curves"]:
+                if curve["kind"] not in ("functional", "nonfunctional"):
+                    continue
+                out = os.path.join(work, f"{case}_{curve['name']}.csv")
+                cmd = follow_command(args.cli, os.path.join(args.cases, case), truth, curve, args.extra)
+                run = subprocess.run(cmd + ["-o", out], capture_output=True, text=True)
+                if run.returncode != 0:
+                    print(f"FAILED case={case} curve={curve['name']}: {run.stderr.strip()}")
+                    results.append({"case": case, "curve": curve["name"], "good": False,
+                                    "mean_px": float("inf"), "coverage": 0.0, "outliers": 1.0})
+                    continue
+                score = subprocess.run([sys.executable, evaluate, truth_path, curve["name"], out],
+                                       capture_output=True, text=True)
+                line = [l for l in score.stdout.splitlines() if l.startswith("RESULT ")]
+                if not line:
+                    print(f"FAILED case={case} curve={curve['name']}: {score.stderr.strip()}")
+                    continue
+                print(line[-1])
+                fields = dict(kv.split("=", 1) for kv in line[-1].split()[1:])
+                r = {"case": case, "curve": curve["name"], "mean_px": float(fields["mean_px"]),
+                     "coverage": float(fields["coverage"]), "outliers": float(fields["outliers"])}
+                r["good"] = r["mean_px"] <= 0.5 and r["coverage"] >= 0.95 and r["outliers"] <= 0.01
+                results.append(r)
+
+    if not results:
+        print("no curves scored")
+        return 1
+    good = sum(r["good"] for r in results)
+    print(f"SUMMARY curves={len(results)} good={good} "
+          f"median_mean_px={statistics.median(r['mean_px'] for r in results):.4f} "
+          f"median_coverage={statistics.median(r['coverage'] for r in results):.4f} "
+          f"(good: mean <= 0.5 px, coverage >= 0.95, outliers <= 1 %)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

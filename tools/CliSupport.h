@@ -1,0 +1,36 @@
+#pragma once
+
+// Shared pieces of korvane-cli's commands.
+
+#include "core/DoublePoints.h"
+
+#include <string>
+#include <vector>
+
+namespace korvane::cli {
+
+// A mistake in the command line: exit status 2.
+struct TUsageError {
+    std::string Message;
+};
+
+// "C,R" (integers). Throws TUsageError naming Option.
+TLongintPoint ParseIntPair(const std::string& Text, const std::string& Option);
+// "X,Y" (reals, '.' as decimal point).
+TDoublePoint ParseRealPair(const std::string& Text, const std::string& Option);
+// "C,R=X,Y".
+void ParsePixelValue(const std::string& Text, const std::string& Option, TLongintPoint& Pixel,
+                     TDoublePoint& Value);
+long ParseInteger(const std::string& Text, const std::string& Option, long Min, long Max);
+double ParseReal(const std::string& Text, const std::string& Option, double Min, double Max);
+
+// The value of Args[I + 1] for option Args[I]; throws when it is missing. Values may start
+// with '-' (negative numbers).
+const std::string& OptionValue(const std::vector<std::string>& Args, std::size_t& I);
+
+// Shortest exact text of a real value with 17 significant digits and '.', whatever the locale.
+std::string RealText(double Value);
+
+int FollowCommand(const std::vector<std::string>& Args);
+
+} // namespace korvane::cli

@@ -1,0 +1,205 @@
+// korvane-cli follow: the line follower on an image, headless. It runs the real follower
+// thread; this thread pumps the dispatcher as the window's event loop would.
+
+#include "CliSupport.h"
+#include "core/AtomicFile.h"
+#include "core/Streams.h"
+#include "follower/UiDispatcher.h"
+#include "follower/VectorizerInitialConditions.h"
+#include "follower/Vectorizers.h"
+#include "image/ImageFormats.h"
+#include "image/ScaleSystem.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+namespace korvane::cli {
+
+namespace {
+
+struct TFollowOptions {
+    std::string Image;
+    bool HaveFirst = false, HaveSkew = false, HaveSecond = false, HaveStart = false;
+    TLongintPoint FirstPixel, SkewPixel, SecondPixel, Start;
+    TDoublePoint FirstValue, SecondValue;
+    bool LogX = false, LogY = false;
+    bool Nonfunctional = false;
+    bool HaveDirection = false;
+    TLongintPoint Direction;
+    bool HaveColor = false;
+    TColor Color = 0;
+    // The follower settings' defaults.
+    double Tolerance = 0.1;
+    int MaxHorizontalJump = 6;
+    int MaxVerticalJump = 50;
+    int ThicknessTolerance = 20;
+    bool Pixels = false;
+    std::string Output;
+};
+
+TFollowOptions Parse(const std::vector<std::string>& Args) {
+    TFollowOptions O;
+    for (std::size_t I = 0; I < Args.size(); ++I) {
+        const std::string& A = Args[I];
+        if (A == "--first") {
+            ParsePixelValue(OptionValue(Args, I), A, O.FirstPixel, O.FirstValue);
+            O.HaveFirst = true;
+        } else if (A == "--skew") {
+            O.SkewPixel = ParseIntPair(OptionValue(Args, I), A);
+            O.HaveSkew = true;
+        } else if (A == "--second") {
+            ParsePixelValue(OptionValue(Args, I), A, O.SecondPixel, O.SecondValue);
+            O.HaveSecond = true;
+        } else if (A == "--log-x") {
+            O.LogX = true;
+        } else if (A == "--log-y") {
+            O.LogY = true;
+        } else if (A == "--start") {
+            O.Start = ParseIntPair(OptionValue(Args, I), A);
+            O.HaveStart = true;
+        } else if (A == "--kind") {
+            const std::string& Kind = OptionValue(Args, I);
+            if (Kind != "functional" && Kind != "nonfunctional")
+                throw TUsageError{"--kind is functional or nonfunctional, not '" + Kind + "'"};
+            O.Nonfunctional = Kind == "nonfunctional";
+        } else if (A == "--direction") {
+            O.Direction = ParseIntPair(OptionValue(Args, I), A);
+            O.HaveDirection = true;
+        } else if (A == "--color") {
+            const std::string& Text = OptionValue(Args, I);
+            const auto First = Text.find(',');
+            const auto Second = First == std::string::npos ? First : Text.find(',', First + 1);
+            if (Second == std::string::npos)
+                throw TUsageError{"--color expects R,G,B, not '" + Text + "'"};
+            const long R = ParseInteger(Text.substr(0, First), A, 0, 255);
+            const long G = ParseInteger(Text.substr(First + 1, Second - First - 1), A, 0, 255);
+            const long B = ParseInteger(Text.substr(Second + 1), A, 0, 255);
+            O.Color = RGB(static_cast<std::uint8_t>(R), static_cast<std::uint8_t>(G),
+                          static_cast<std::uint8_t>(B));
+            O.HaveColor = true;
+        } else if (A == "--tolerance") {
+            O.Tolerance = ParseReal(OptionValue(Args, I), A, 0.0, 1.0);
+        } else if (A == "--max-hjump") {
+            O.MaxHorizontalJump = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 10));
+        } else if (A == "--max-vjump") {
+            O.MaxVerticalJump = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 500));
+        } else if (A == "--thickness") {
+            O.ThicknessTolerance = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 300));
+        } else if (A == "--pixels") {
+            O.Pixels = true;
+        } else if (A == "-o") {
+            O.Output = OptionValue(Args, I);
+        } else if (A.size() > 1 && A[0] == '-') {
+            throw TUsageError{"unknown option '" + A + "'"};
+        } else if (O.Image.empty()) {
+            O.Image = A;
+        } else {
+            throw TUsageError{"unexpected argument '" + A + "'"};
+        }
+    }
+    if (O.Image.empty())
+        throw TUsageError{"follow needs an IMAGE"};
+    if (!O.HaveStart)
+        throw TUsageError{"follow needs --start C,R"};
+    if (!O.Pixels && !(O.HaveFirst && O.HaveSkew && O.HaveSecond))
+        throw TUsageError{"follow needs --first, --skew and --second (or --pixels)"};
+    if (O.HaveDirection && !O.Nonfunctional)
+        throw TUsageError{"--direction applies to --kind nonfunctional only"};
+    return O;
+}
+
+// Stands in for the line: keeps the points, and ends a non-functional run at the first
+// pixel it visited before (within 0.25).
+class TCollector : public IVectorizerObserver {
+public:
+    explicit TCollector(bool Nonfunctional) : FNonfunctional(Nonfunctional) {}
+    std::vector<TLongintPoint> Pixels;
+
+    void FollowerPoint(TVectorizer& Follower, TLongintPoint P) override {
+        const TDoublePoint AsReal{double(P.X), double(P.Y)};
+        if (FNonfunctional && FTrack.LastIndexWithin(AsReal, 0.25) >= 0) {
+            Follower.Terminate();
+            return;
+        }
+        FTrack.Add(AsReal);
+        Pixels.push_back(P);
+        Follower.Delay = 0;
+    }
+
+private:
+    bool FNonfunctional;
+    TDoublePointArray FTrack;
+};
+
+} // namespace
+
+int FollowCommand(const std::vector<std::string>& Args) {
+    const TFollowOptions O = Parse(Args);
+
+    TScaleSystem Scale;
+    if (O.HaveFirst && O.HaveSkew && O.HaveSecond)
+        Scale.Define(O.FirstPixel, O.SkewPixel, O.SecondPixel, O.FirstValue, O.SecondValue, O.LogX,
+                     O.LogY);
+
+    const TWorkingImage Image = LoadImageFile(O.Image);
+    if (O.Start.X < 0 || O.Start.Y < 0 || O.Start.X >= Image.Image.width() ||
+        O.Start.Y >= Image.Image.height())
+        throw EKorvane("The start pixel " + std::to_string(O.Start.X) + "," +
+                       std::to_string(O.Start.Y) + " lies outside the " +
+                       std::to_string(Image.Image.width()) + " x " +
+                       std::to_string(Image.Image.height()) + " image.");
+
+    TCollector Collector(O.Nonfunctional);
+    std::unique_ptr<TVectorizer> Follower;
+    if (O.Nonfunctional)
+        Follower = std::make_unique<TNonfunctionalVectorizer>(Collector, Image.Image);
+    else
+        Follower = std::make_unique<TFunctionalVectorizer>(Collector, Image.Image);
+    Follower->Delay = 0;
+    Follower->ColorTolerance = O.Tolerance;
+    Follower->MaxHorizontalJump = O.MaxHorizontalJump;
+    Follower->MaxVerticalJump = O.MaxVerticalJump;
+    Follower->ThicknessTolerance = O.ThicknessTolerance;
+    std::unique_ptr<TVectorizerInitialConditions> Conditions;
+    if (O.HaveDirection)
+        Conditions = std::make_unique<TResumeNonfunctionalInitialConditions>(O.Start, O.Direction);
+    else
+        Conditions = std::make_unique<TVectorizerInitialConditions>(O.Start);
+    if (O.HaveColor)
+        Conditions->SetTrackingColor(O.Color);
+    Conditions->Apply(*Follower);
+
+    TQueuedDispatcher Dispatcher;
+    bool Ended = false;
+    Follower->Start(Dispatcher, [&](TVectorizer&) { Ended = true; });
+    while (!Ended)
+        Dispatcher.WaitAndProcess(std::chrono::milliseconds(100));
+
+    if (Follower->Lost && Follower->PointsReported == 0) {
+        std::fputs("korvane-cli: The digitizer could not find a line at the point on which you "
+                   "clicked.\n",
+                   stderr);
+        return 1;
+    }
+
+    std::string Text;
+    for (const TLongintPoint& P : Collector.Pixels) {
+        if (O.Pixels) {
+            Text += std::to_string(P.X) + "," + std::to_string(P.Y) + "\n";
+        } else {
+            const TDoublePoint R = Scale.ImageToReal(P);
+            Text += RealText(R.X) + "," + RealText(R.Y) + "\n";
+        }
+    }
+    if (O.Output.empty()) {
+        std::fwrite(Text.data(), 1, Text.size(), stdout);
+        if (std::fflush(stdout) != 0)
+            throw EKorvane("Cannot write the points to standard output.");
+    } else {
+        WriteFileAtomically(O.Output, [&](TStream& S) { S.WriteBuffer(Text.data(), Text.size()); });
+    }
+    return 0;
+}
+
+} // namespace korvane::cli
