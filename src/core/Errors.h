@@ -30,6 +30,12 @@ public:
     using EKorvane::EKorvane;
 };
 
+// A class name read from a file that names no registered class.
+class EClassNotFound : public EKorvane {
+public:
+    using EKorvane::EKorvane;
+};
+
 // Arithmetic that would give a division by zero, an overflow or a value that is not a number.
 class EMathError : public EKorvane {
 public:
