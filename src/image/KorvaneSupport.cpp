@@ -1,5 +1,7 @@
 #include "image/KorvaneSupport.h"
 
+#include "core/Prompter.h"
+
 #include <QColor>
 #include <QPainter>
 #include <algorithm>
@@ -84,6 +86,15 @@ void ClearReadOnly(const std::string& FileName) {
     if (!IsReadOnlyFile(FileName) || ::stat(FileName.c_str(), &Info) != 0)
         return;
     ::chmod(FileName.c_str(), (Info.st_mode & 07777) | S_IWUSR);
+}
+
+void ConfirmReadOnlyOverwrite(const std::string& FileName, IPrompter& Prompter) {
+    if (!IsReadOnlyFile(FileName))
+        return;
+    if (Prompter.Ask(EMessageKind::Confirmation,
+                     FileName + " is marked as read-only.\r\nDo you want to replace it?",
+                     mbYesNo) == EMessageAnswer::Yes)
+        ClearReadOnly(FileName);
 }
 
 char32_t FilterNumericKey(char32_t Key, char32_t DecimalSeparator) {

@@ -7,6 +7,8 @@ class QPainter;
 
 namespace korvane {
 
+class IPrompter;
+
 // A colour as the program stores it: red in the lowest byte, then green, then blue; the
 // highest byte carries flags that every helper passes through unchanged.
 using TColor = std::uint32_t;
@@ -47,6 +49,9 @@ void GradientFill(QPainter& Canvas, TColor From, TColor To, int Left, int Top, i
 bool IsReadOnlyFile(const std::string& FileName);
 // Gives a read-only file back its owner's write permission; nothing for other files.
 void ClearReadOnly(const std::string& FileName);
+// For a read-only file: asks "<name> is marked as read-only.\r\nDo you want to replace it?"
+// (Yes/No) and clears the flag on Yes. Callers test IsReadOnlyFile again afterwards.
+void ConfirmReadOnlyOverwrite(const std::string& FileName, IPrompter& Prompter);
 
 // The keys an edit box for real numbers accepts: backspace, tab, return, '-', the digits,
 // 'E', 'e' and the decimal separator. Any other key becomes 0, which swallows it.

@@ -1,5 +1,7 @@
 #include "image/KorvaneSupport.h"
 
+#include "core/Prompter.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -85,6 +87,18 @@ TEST(Files, ReadOnlyFlagIsTheOwnersWritePermission) {
     ClearReadOnly(Name);
     EXPECT_FALSE(IsReadOnlyFile(Name));
     EXPECT_FALSE(IsReadOnlyFile((Dir / "missing").string()));
+    // Asked before replacing a read-only file: No keeps it read-only, Yes clears the flag.
+    std::filesystem::permissions(Name, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    TScriptedPrompter Prompter({EMessageAnswer::No, EMessageAnswer::Yes});
+    ConfirmReadOnlyOverwrite(Name, Prompter);
+    EXPECT_TRUE(IsReadOnlyFile(Name));
+    ConfirmReadOnlyOverwrite(Name, Prompter);
+    EXPECT_FALSE(IsReadOnlyFile(Name));
+    ConfirmReadOnlyOverwrite(Name, Prompter); // not read-only: nothing asked
+    ASSERT_EQ(Prompter.Asked.size(), 2u);
+    EXPECT_EQ(Prompter.Asked[0].Text, Name + " is marked as read-only.\r\nDo you want to replace it?");
+    EXPECT_EQ(Prompter.Asked[0].Buttons, unsigned(mbYesNo));
     ClearReadOnly((Dir / "missing").string()); // nothing happens
     EXPECT_FALSE(std::filesystem::exists(Dir / "missing"));
     std::filesystem::remove_all(Dir);
