@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace korvane {
 
@@ -99,22 +101,24 @@ TDoublePointArray::TDoublePointArray(std::int32_t GrowthStep)
 TDoublePointArray::TDoublePointArray(const TDoublePointArray& Source)
     : TPersistent(), FGrowthStep(Source.FGrowthStep) {
     Reallocate(Source.FCount);
-    std::copy_n(Source.FData.get(), Source.FCount, FData.get());
+    std::copy_n(Source.FData, Source.FCount, FData);
     FCount = Source.FCount;
 }
 
 TDoublePointArray& TDoublePointArray::operator=(const TDoublePointArray& Source) {
     if (this != &Source) {
         TDoublePointArray Copy(Source);
-        FData = std::move(Copy.FData);
-        FCount = Copy.FCount;
-        FCapacity = Copy.FCapacity;
+        std::swap(FData, Copy.FData);
+        std::swap(FCount, Copy.FCount);
+        std::swap(FCapacity, Copy.FCapacity);
         FGrowthStep = Copy.FGrowthStep;
     }
     return *this;
 }
 
-TDoublePointArray::~TDoublePointArray() = default;
+TDoublePointArray::~TDoublePointArray() {
+    std::free(FData);
+}
 
 void TDoublePointArray::CheckIndex(std::int32_t Index) const {
     if (Index < 0 || Index > FCount - 1)
@@ -123,11 +127,14 @@ void TDoublePointArray::CheckIndex(std::int32_t Index) const {
 
 void TDoublePointArray::Reallocate(std::int32_t NewCapacity) {
     if (NewCapacity == 0) {
-        FData.reset();
+        std::free(FData);
+        FData = nullptr;
     } else {
-        auto NewData = std::make_unique<TDoublePoint[]>(static_cast<std::size_t>(NewCapacity));
-        std::copy_n(FData.get(), std::min(FCount, NewCapacity), NewData.get());
-        FData = std::move(NewData);
+        void* Grown =
+            std::realloc(FData, sizeof(TDoublePoint) * static_cast<std::size_t>(NewCapacity));
+        if (!Grown)
+            throw std::bad_alloc();
+        FData = static_cast<TDoublePoint*>(Grown);
     }
     FCapacity = NewCapacity;
 }
@@ -200,14 +207,13 @@ void TDoublePointArray::AppendRange(const TDoublePointArray& Source, std::int32_
     if (FCount > std::numeric_limits<std::int32_t>::max() - N)
         throw EListError("TDoublePointArray: Too many points.");
     if (FCount + N > FCapacity) {
-        // Source may be this array: keep its points alive until they are copied.
-        auto NewData = std::make_unique<TDoublePoint[]>(static_cast<std::size_t>(FCount + N));
-        std::copy_n(FData.get(), FCount, NewData.get());
-        std::copy_n(Source.FData.get() + FromIndex, N, NewData.get() + FCount);
-        FData = std::move(NewData);
-        FCapacity = FCount + N;
+        // Source may be this array: copy its points aside before the storage moves.
+        const std::vector<TDoublePoint> Copied(Source.FData + FromIndex,
+                                               Source.FData + FromIndex + N);
+        Reallocate(FCount + N);
+        std::copy(Copied.begin(), Copied.end(), FData + FCount);
     } else {
-        std::memmove(&FData[FCount], Source.FData.get() + FromIndex,
+        std::memmove(&FData[FCount], Source.FData + FromIndex,
                      sizeof(TDoublePoint) * static_cast<std::size_t>(N));
     }
     FCount += N;
@@ -313,7 +319,7 @@ void TDoublePointArray::LoadFromStream(TStream& Stream) {
         Done += M;
     }
     Reallocate(N);
-    std::copy(Points.begin(), Points.end(), FData.get());
+    std::copy(Points.begin(), Points.end(), FData);
     FCount = N;
 }
 

@@ -78,7 +78,7 @@ public:
     std::int32_t Capacity() const { return FCapacity; }
     std::int32_t GrowthStep() const { return FGrowthStep; }
     // Direct read access to the FCount points.
-    const TDoublePoint* Data() const { return FData.get(); }
+    const TDoublePoint* Data() const { return FData; }
 
     TDoublePoint GetPoint(std::int32_t Index) const;
     TDoublePoint operator[](std::int32_t Index) const { return GetPoint(Index); }
@@ -113,7 +113,8 @@ private:
     void Reallocate(std::int32_t NewCapacity);
     template <class Compare> void HeapSort(Compare Cmp);
 
-    std::unique_ptr<TDoublePoint[]> FData;
+    // malloc'd so that growing can use realloc, which moves large blocks without copying.
+    TDoublePoint* FData = nullptr;
     std::int32_t FCount = 0;
     std::int32_t FCapacity = 0;
     std::int32_t FGrowthStep = DefaultGrowthStep;
