@@ -1,0 +1,17 @@
+#pragma once
+
+#include "image/ImageModel.h"
+#include "image/readers/ByteReader.h"
+#include "image/readers/metafile/GdiCanvas.h"
+
+namespace korvane {
+
+// Plays a Windows metafile, placeable or standard, onto a white image of its own size,
+// replaying it for each band of at most BandBytes. Needs a QGuiApplication.
+TWorkingImage PlayWMF(TByteReader& Input, std::int64_t BandBytes = DefaultBandBytes);
+
+// Plays an enhanced metafile onto a white image of its frame's size, replaying it for each
+// band of at most BandBytes. Needs a QGuiApplication.
+TWorkingImage PlayEMF(TByteReader& Input, std::int64_t BandBytes = DefaultBandBytes);
+
+} // namespace korvane
