@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cstdlib>
 #include <limits>
+#include <sys/mman.h>
 
 namespace korvane {
 
@@ -33,12 +35,42 @@ void CheckImageSize(std::int64_t Width, std::int64_t Height, const char* Format)
                           " x " + std::to_string(Height) + " pixels).");
 }
 
+namespace {
+
+void FreeImageBuffer(void* Buffer) {
+    std::free(Buffer);
+}
+
+} // namespace
+
 QImage NewWorkingImage(std::int64_t Width, std::int64_t Height, const char* Format) {
     CheckImageSize(Width, Height, Format);
-    QImage Image(static_cast<int>(Width), static_cast<int>(Height), QImage::Format_RGB888);
-    if (Image.isNull())
-        throw EImageError("Not enough memory for a " + std::to_string(Width) + " x " +
-                          std::to_string(Height) + " image.");
+    const std::size_t Stride = (static_cast<std::size_t>(Width) * 3 + 3) & ~std::size_t(3);
+    const std::size_t Bytes = CheckedMul(Stride, static_cast<std::size_t>(Height));
+    const auto NoMemory = [&] {
+        return EImageError("Not enough memory for a " + std::to_string(Width) + " x " +
+                           std::to_string(Height) + " image.");
+    };
+    // Large images get huge pages where the system offers them: filling a 6000 x 4000
+    // image then takes a few dozen page faults instead of eighteen thousand.
+    constexpr std::size_t HugePage = std::size_t(2) << 20;
+    void* Buffer = nullptr;
+    if (Bytes >= HugePage) {
+        const std::size_t Rounded = (Bytes + HugePage - 1) & ~(HugePage - 1);
+        if (posix_memalign(&Buffer, HugePage, Rounded) != 0)
+            throw NoMemory();
+        madvise(Buffer, Rounded, MADV_HUGEPAGE);
+    } else {
+        Buffer = std::malloc(Bytes);
+        if (!Buffer)
+            throw NoMemory();
+    }
+    QImage Image(static_cast<uchar*>(Buffer), static_cast<int>(Width), static_cast<int>(Height),
+                 static_cast<qsizetype>(Stride), QImage::Format_RGB888, FreeImageBuffer, Buffer);
+    if (Image.isNull()) {
+        std::free(Buffer);
+        throw NoMemory();
+    }
     Image.fill(Qt::white);
     return Image;
 }
