@@ -4,11 +4,14 @@
 #include "CliSupport.h"
 #include "core/AtomicFile.h"
 #include "core/Streams.h"
+#include "core/Digitizations.h"
+#include "core/Prompter.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "follower/Vectorizers.h"
 #include "image/ImageFormats.h"
 #include "image/ScaleSystem.h"
+#include "output/ExportData.h"
 
 #include <chrono>
 #include <cstdio>
@@ -36,7 +39,27 @@ struct TFollowOptions {
     int ThicknessTolerance = 20;
     bool Pixels = false;
     std::string Output;
+    // Written through a template.
+    std::string Template;
+    bool Spline = false;
+    bool HaveIncrement = false;
+    double Increment = 0;
+    TExpansionParams Expansion;
+    bool HaveApproximatorOptions = false;
 };
+
+// "fixed:N" or "scientific:N", N from 0 to 18.
+void ParseFormat(const std::string& Text, const std::string& Option, TCoordFormat& Format) {
+    const auto Colon = Text.find(':');
+    const std::string Kind = Text.substr(0, Colon);
+    if (Colon == std::string::npos || (Kind != "fixed" && Kind != "scientific"))
+        throw TUsageError{Option + " expects fixed:N or scientific:N, not '" + Text + "'"};
+    TCoordFormat Scratch;
+    Scratch.FloatingPoint = Kind == "fixed";
+    Scratch.Precision = static_cast<std::int32_t>(
+        ParseInteger(Text.substr(Colon + 1), Option, 0, TCoordFormat::MaxPrecision));
+    Format.Assign(Scratch);
+}
 
 TFollowOptions Parse(const std::vector<std::string>& Args) {
     TFollowOptions O;
@@ -88,6 +111,26 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
             O.ThicknessTolerance = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 300));
         } else if (A == "--pixels") {
             O.Pixels = true;
+        } else if (A == "--template") {
+            O.Template = OptionValue(Args, I);
+        } else if (A == "--approximator") {
+            const std::string& Kind = OptionValue(Args, I);
+            if (Kind != "raw" && Kind != "spline")
+                throw TUsageError{"--approximator is raw or spline, not '" + Kind + "'"};
+            O.Spline = Kind == "spline";
+            O.HaveApproximatorOptions = true;
+        } else if (A == "--increment") {
+            O.Increment = ParseReal(OptionValue(Args, I), A, -1e300, 1e300);
+            O.HaveIncrement = true;
+            O.HaveApproximatorOptions = true;
+        } else if (A == "--x-units") {
+            O.Expansion.Units.X = OptionValue(Args, I);
+        } else if (A == "--y-units") {
+            O.Expansion.Units.Y = OptionValue(Args, I);
+        } else if (A == "--x-format") {
+            ParseFormat(OptionValue(Args, I), A, O.Expansion.Formats.XFormat);
+        } else if (A == "--y-format") {
+            ParseFormat(OptionValue(Args, I), A, O.Expansion.Formats.YFormat);
         } else if (A == "-o") {
             O.Output = OptionValue(Args, I);
         } else if (A.size() > 1 && A[0] == '-') {
@@ -106,6 +149,12 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
         throw TUsageError{"follow needs --first, --skew and --second (or --pixels)"};
     if (O.HaveDirection && !O.Nonfunctional)
         throw TUsageError{"--direction applies to --kind nonfunctional only"};
+    if (!O.Template.empty() && O.Pixels)
+        throw TUsageError{"--template writes real values: it cannot go with --pixels"};
+    if (O.Template.empty() && O.HaveApproximatorOptions)
+        throw TUsageError{"--approximator and --increment need --template"};
+    if (O.HaveIncrement && !O.Spline)
+        throw TUsageError{"--increment needs --approximator spline"};
     return O;
 }
 
@@ -131,6 +180,54 @@ private:
     bool FNonfunctional;
     TDoublePointArray FTrack;
 };
+
+// The followed points as the line they would become, written through a built-in template.
+int WriteThroughTemplate(const TFollowOptions& O, const TScaleSystem& Scale,
+                         const std::vector<TLongintPoint>& Pixels) {
+    const std::unique_ptr<TDataTemplateList> Templates = CreateBuiltInTemplates();
+    const std::int32_t Index = Templates->IndexOf(O.Template);
+    if (Index < 0) {
+        std::string Names;
+        for (std::int32_t I = 0; I < Templates->Count(); ++I)
+            Names += (I ? ", \"" : "\"") + Templates->Items(I).Name + "\"";
+        throw TUsageError{"no template named '" + O.Template + "'; the built-in ones are " + Names};
+    }
+    TDataTemplate& Template = Templates->Items(Index);
+    if (!Template.CanCopyToClipboard() && O.Output.empty())
+        throw TUsageError{"the template \"" + Template.Name + "\" writes a file: give -o FILE"};
+
+    std::unique_ptr<TLine> Line;
+    if (O.Nonfunctional)
+        Line = std::make_unique<TNonfunctionalLine>("Followed");
+    else
+        Line = std::make_unique<TFunctionalLine>("Followed");
+    TDoublePointArray Points;
+    for (const TLongintPoint& P : Pixels)
+        Points.Add(Scale.ImageToReal(P));
+    Line->SetPoints(Points);
+    Line->ParamSet().ResetRange();
+    if (O.Spline) {
+        Line->SetApproximatorClass(O.Nonfunctional ? TParametricCubicSpline::Class()
+                                                   : TCubicSpline::Class());
+        if (O.HaveIncrement) {
+            if (auto* Set = dynamic_cast<TCubicSplineParamSet*>(&Line->ParamSet()))
+                Set->SetIncrement(O.Increment);
+            else if (auto* Parametric = dynamic_cast<TParametricCubicSplineParamSet*>(&Line->ParamSet()))
+                Parametric->SetIncrement(O.Increment);
+        }
+    }
+    if (O.Output.empty()) {
+        const std::string Text = ExportToText(Template, *Line, false, O.Expansion);
+        std::fwrite(Text.data(), 1, Text.size(), stdout);
+        if (std::fflush(stdout) != 0)
+            throw EKorvane("Cannot write the points to standard output.");
+        return 0;
+    }
+    TScriptedPrompter KeepReadOnlyFiles({EMessageAnswer::No});
+    if (!ExportToFile(Template, *Line, false, O.Expansion, O.Output, KeepReadOnlyFiles))
+        throw EKorvane("\"" + O.Output + "\" is read-only; nothing was written.");
+    return 0;
+}
 
 } // namespace
 
@@ -182,6 +279,9 @@ int FollowCommand(const std::vector<std::string>& Args) {
                    stderr);
         return 1;
     }
+
+    if (!O.Template.empty())
+        return WriteThroughTemplate(O, Scale, Collector.Pixels);
 
     std::string Text;
     for (const TLongintPoint& P : Collector.Pixels) {

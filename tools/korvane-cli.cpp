@@ -28,11 +28,18 @@ Commands:
          --start C,R [--kind functional|nonfunctional] [--direction DX,DY]
          [--color R,G,B] [--tolerance T] [--max-hjump N] [--max-vjump N]
          [--thickness N] [--pixels] [-o FILE]
+         [--template NAME [--approximator raw|spline] [--increment D]
+          [--x-units TEXT] [--y-units TEXT] [--x-format fixed:N|scientific:N]
+          [--y-format fixed:N|scientific:N]]
                                Follow the line at the start pixel and print one point
                                per line: real "X,Y" values, or image pixels "C,R" with
                                --pixels (the coordinate system is then optional).
                                Defaults: tolerance 0.1, jumps 6 and 50, thickness 20;
                                without --color the start pixel's colour is followed.
+                               With --template the points become a line that is
+                               written through a built-in template ("Comma-separated",
+                               "Comma-separated with header", "Tab-separated", "XML",
+                               "DXF", "Microsoft Excel" - the last only with -o).
 
 Options:
   -h, --help                   Show this help.
@@ -119,8 +126,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        // Metafiles draw text, which needs a GUI application on the offscreen platform.
-        EnsureGuiApplication();
         if (Command == "info")
             return Info(Args);
         if (Command == "convert")

@@ -3,8 +3,8 @@
 #include "core/Errors.h"
 #include "core/Streams.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,30 +12,49 @@ namespace korvane {
 
 namespace {
 
-// The decimal expansion of a finite value: Digits holds significant digits, the first one
-// non-zero unless the value is zero, and the value is 0.Digits * 10^Exponent.
+constexpr int SignificantDigits = 18;
+
+// The decimal expansion of a finite value: Digits[0 .. Count - 1] holds significant digits,
+// the first one non-zero unless the value is zero, and the value is 0.Digits * 10^Exponent.
+// Fixed storage: formatting runs once per exported number and must not allocate.
 struct TDecimal {
     bool Negative = false;
-    std::string Digits;
+    int Count = 0;
     int Exponent = 0;
+    char Digits[SignificantDigits + 1] = {};
 };
-
-constexpr int SignificantDigits = 18;
 
 TDecimal ToDecimal(double Value) {
     TDecimal D;
     D.Negative = std::signbit(Value);
-    char Buffer[64];
-    // 18 significant digits, as the extended-precision conversion of the original program.
-    std::snprintf(Buffer, sizeof Buffer, "%.*Le", SignificantDigits - 1,
-                  static_cast<long double>(std::fabs(Value)));
-    for (const char* P = Buffer; *P && *P != 'e'; ++P)
-        if (*P >= '0' && *P <= '9')
-            D.Digits += *P;
-    const char* E = std::strchr(Buffer, 'e');
-    D.Exponent = (E ? std::atoi(E + 1) : 0) + 1;
-    if (D.Digits.find_first_not_of('0') == std::string::npos) {
-        D.Digits = std::string(SignificantDigits, '0');
+    // The exact binary value rounded to 18 significant digits, ties to even:
+    // "d.ddddddddddddddddde+XX".
+    char Buffer[48];
+    const auto Result = std::to_chars(Buffer, Buffer + sizeof Buffer, std::fabs(Value),
+                                      std::chars_format::scientific, SignificantDigits - 1);
+    const char* P = Buffer;
+    bool AllZero = true;
+    for (; P < Result.ptr && *P != 'e'; ++P) {
+        if (*P >= '0' && *P <= '9' && D.Count < SignificantDigits) {
+            D.Digits[D.Count++] = *P;
+            AllZero = AllZero && *P == '0';
+        }
+    }
+    int Exponent = 0;
+    if (P < Result.ptr) {
+        ++P;
+        const bool NegativeExponent = P < Result.ptr && *P == '-';
+        if (P < Result.ptr && (*P == '-' || *P == '+'))
+            ++P;
+        for (; P < Result.ptr; ++P)
+            Exponent = Exponent * 10 + (*P - '0');
+        if (NegativeExponent)
+            Exponent = -Exponent;
+    }
+    D.Exponent = Exponent + 1;
+    if (AllZero) {
+        std::memset(D.Digits, '0', SignificantDigits);
+        D.Count = SignificantDigits;
         D.Exponent = 0;
     }
     return D;
@@ -44,42 +63,49 @@ TDecimal ToDecimal(double Value) {
 // Rounds D half away from zero so that Keep digits remain (Keep may be 0 or negative:
 // the value then becomes zero or one unit of the first kept position).
 void RoundDigits(TDecimal& D, int Keep) {
-    if (Keep >= static_cast<int>(D.Digits.size()))
+    if (Keep >= D.Count)
         return;
     if (Keep < 0) {
-        D.Digits = "0";
+        D.Digits[0] = '0';
+        D.Count = 1;
         return;
     }
-    const bool Up = D.Digits[static_cast<std::size_t>(Keep)] >= '5';
-    D.Digits.resize(static_cast<std::size_t>(Keep));
+    const bool Up = D.Digits[Keep] >= '5';
+    D.Count = Keep;
     if (Up) {
         int I = Keep - 1;
         for (; I >= 0; --I) {
-            if (D.Digits[static_cast<std::size_t>(I)] == '9') {
-                D.Digits[static_cast<std::size_t>(I)] = '0';
+            if (D.Digits[I] == '9') {
+                D.Digits[I] = '0';
             } else {
-                ++D.Digits[static_cast<std::size_t>(I)];
+                ++D.Digits[I];
                 break;
             }
         }
         if (I < 0) {
-            D.Digits.insert(D.Digits.begin(), '1');
+            std::memmove(D.Digits + 1, D.Digits, static_cast<std::size_t>(D.Count));
+            D.Digits[0] = '1';
+            ++D.Count;
             ++D.Exponent;
         }
     }
 }
 
 bool IsZero(const TDecimal& D) {
-    return D.Digits.find_first_not_of('0') == std::string::npos;
+    for (int I = 0; I < D.Count; ++I)
+        if (D.Digits[I] != '0')
+            return false;
+    return true;
 }
 
 char DigitAt(const TDecimal& D, int Index) {
-    return Index >= 0 && Index < static_cast<int>(D.Digits.size())
-               ? D.Digits[static_cast<std::size_t>(Index)]
-               : '0';
+    return Index >= 0 && Index < D.Count ? D.Digits[Index] : '0';
 }
 
-std::string FormatFixed(double Value, int Precision, char Separator);
+// Room for a sign, 19 integer digits (after a carry), the separator and 18 decimals, or for
+// the longest scientific text.
+using TTextBuffer = char[64];
+
 std::string FormatGeneral(double Value, char Separator);
 
 std::string FormatFixed(double Value, int Precision, char Separator) {
@@ -87,51 +113,60 @@ std::string FormatFixed(double Value, int Precision, char Separator) {
     if (D.Exponent > SignificantDigits)
         return FormatGeneral(Value, Separator);
     RoundDigits(D, D.Exponent + Precision);
-    std::string Text;
+    TTextBuffer Text;
+    int N = 0;
     if (D.Negative && !IsZero(D))
-        Text += '-';
+        Text[N++] = '-';
     // "#": no leading zero for the integer part.
     for (int I = 0; I < D.Exponent; ++I)
-        Text += DigitAt(D, I);
+        Text[N++] = DigitAt(D, I);
     if (Precision > 0) {
-        Text += Separator;
+        Text[N++] = Separator;
         for (int I = 0; I < Precision; ++I)
-            Text += DigitAt(D, D.Exponent + I);
-    } else if (Text.empty() || Text == "-") {
+            Text[N++] = DigitAt(D, D.Exponent + I);
+    } else if (N == 0 || (N == 1 && Text[0] == '-')) {
         // Without decimals "#" alone would leave nothing at all for a zero.
-        Text = "0";
+        return "0";
     }
-    return Text;
+    return std::string(Text, static_cast<std::size_t>(N));
 }
 
 std::string FormatScientific(double Value, int Precision, char Separator) {
     TDecimal D = ToDecimal(Value);
     RoundDigits(D, Precision + 1);
-    std::string Text;
+    TTextBuffer Text;
+    int N = 0;
     if (D.Negative && !IsZero(D))
-        Text += '-';
-    Text += DigitAt(D, 0);
+        Text[N++] = '-';
+    Text[N++] = DigitAt(D, 0);
     if (Precision > 0) {
-        Text += Separator;
+        Text[N++] = Separator;
         for (int I = 1; I <= Precision; ++I)
-            Text += DigitAt(D, I);
+            Text[N++] = DigitAt(D, I);
     }
     const int Exponent = IsZero(D) ? 0 : D.Exponent - 1;
-    char Buffer[16];
-    std::snprintf(Buffer, sizeof Buffer, "e%c%02d", Exponent < 0 ? '-' : '+', std::abs(Exponent));
-    return Text + Buffer;
+    const int Magnitude = std::abs(Exponent);
+    Text[N++] = 'e';
+    Text[N++] = Exponent < 0 ? '-' : '+';
+    if (Magnitude >= 100)
+        Text[N++] = static_cast<char>('0' + Magnitude / 100);
+    Text[N++] = static_cast<char>('0' + Magnitude / 10 % 10);
+    Text[N++] = static_cast<char>('0' + Magnitude % 10);
+    return std::string(Text, static_cast<std::size_t>(N));
 }
 
 // Up to 15 significant digits, trailing zeros dropped, "E" and a minimal exponent.
 std::string FormatGeneral(double Value, char Separator) {
     TDecimal D = ToDecimal(Value);
     RoundDigits(D, 15);
-    while (D.Digits.size() > 1 && D.Digits.back() == '0')
-        D.Digits.pop_back();
+    while (D.Count > 1 && D.Digits[D.Count - 1] == '0')
+        --D.Count;
     std::string Text = D.Negative ? "-" : "";
     Text += D.Digits[0];
-    if (D.Digits.size() > 1)
-        Text += Separator + D.Digits.substr(1);
+    if (D.Count > 1) {
+        Text += Separator;
+        Text.append(D.Digits + 1, static_cast<std::size_t>(D.Count - 1));
+    }
     return Text + "E" + std::to_string(D.Exponent - 1);
 }
 

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvane {
 
@@ -86,6 +88,12 @@ void EnsureGuiApplication() {
         return;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // Qt wants a private runtime folder; give it the one it would pick, quietly.
+        const QByteArray Dir = "/tmp/runtime-" + QByteArray::number(::getuid());
+        ::mkdir(Dir.constData(), 0700);
+        qputenv("XDG_RUNTIME_DIR", Dir);
+    }
     static int Argc = 1;
     static char Name[] = "korvane";
     static char* Argv[] = {Name, nullptr};

@@ -217,3 +217,43 @@ TEST(CliFollow, Failures) {
     }
     std::filesystem::remove_all(TempDir());
 }
+
+TEST(CliFollow, WritesThroughTemplates) {
+    const std::string Image = LineImage();
+    const std::string Axes = " --first 0,200=0,0 --skew 200,200 --second 200,0=200,200 --start 10,50";
+    const TRun Csv = Cli("follow " + Image + Axes + " --template Comma-separated");
+    ASSERT_EQ(Csv.Status, 0) << Csv.Err;
+    EXPECT_EQ(Csv.Out.substr(0, 28), "10.00,149.00\r\n11.00,149.00\r\n");
+
+    const TRun Xml = Cli("follow " + Image + Axes +
+                         " --template XML --x-units mm --y-units N --x-format scientific:1 "
+                         "--y-format fixed:0 --approximator spline --increment 45");
+    ASSERT_EQ(Xml.Status, 0) << Xml.Err;
+    EXPECT_EQ(Xml.Out, "<DATA XUnits=\"mm\" YUnits=\"N\">\r\n"
+                       "  <POINT><X>1.0e+01</X><Y>149</Y></POINT>\r\n"
+                       "  <POINT><X>5.5e+01</X><Y>149</Y></POINT>\r\n"
+                       "  <POINT><X>1.0e+02</X><Y>149</Y></POINT>\r\n"
+                       "</DATA>\r\n");
+
+    const auto Sheet = TempDir() / "points.xls";
+    const TRun Excel = Cli("follow " + Image + Axes + " --template \"Microsoft Excel\" -o " + Sheet.string());
+    ASSERT_EQ(Excel.Status, 0) << Excel.Err;
+    EXPECT_EQ(std::filesystem::file_size(Sheet), 10u + 14 + 91 * 2 * 19 + 4);
+
+    struct Case {
+        std::string Arguments;
+        const char* Message;
+    } Cases[] = {
+        {Axes + " --template \"Microsoft Excel\"", "-o FILE"},
+        {Axes + " --template Nonsense", "Comma-separated"},
+        {Axes + " --approximator spline", "--template"},
+        {Axes + " --template XML --increment 2", "--approximator spline"},
+        {Axes + " --template XML --x-format fixed:19", "--x-format"},
+    };
+    for (const auto& C : Cases) {
+        const TRun Run = Cli("follow " + Image + C.Arguments);
+        EXPECT_EQ(Run.Status, 2) << C.Arguments;
+        EXPECT_NE(Run.Err.find(C.Message), std::string::npos) << Run.Err;
+    }
+    std::filesystem::remove_all(TempDir());
+}
