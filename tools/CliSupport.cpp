@@ -1,7 +1,10 @@
 #include "CliSupport.h"
 
+#include "core/Parameters.h"
+
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 namespace korvane::cli {
 
@@ -76,6 +79,26 @@ const std::string& OptionValue(const std::vector<std::string>& Args, std::size_t
     if (I + 1 >= Args.size())
         throw TUsageError{Args[I] + " needs a value"};
     return Args[++I];
+}
+
+namespace {
+std::string TheSettingsFolder;
+}
+
+std::string SettingsFolder() {
+    if (TheSettingsFolder.empty())
+        TheSettingsFolder = DefaultParameterFolder();
+    return TheSettingsFolder;
+}
+
+void SetSettingsFolder(const std::string& Folder) {
+    if (!std::filesystem::is_directory(Folder))
+        throw TUsageError{"--settings-dir: '" + Folder + "' is not a folder"};
+    TheSettingsFolder = Folder;
+}
+
+std::string AbsolutePath(const std::string& Path) {
+    return std::filesystem::absolute(Path).lexically_normal().string();
 }
 
 std::string RealText(double Value) {

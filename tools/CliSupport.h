@@ -31,6 +31,14 @@ const std::string& OptionValue(const std::vector<std::string>& Args, std::size_t
 // Shortest exact text of a real value with 17 significant digits and '.', whatever the locale.
 std::string RealText(double Value);
 
+// Where "Korvane5.app" and the folder "par" are: --settings-dir, else the program's default.
+std::string SettingsFolder();
+void SetSettingsFolder(const std::string& Folder);
+// Path made absolute (as a file dialog gives it), without resolving links.
+std::string AbsolutePath(const std::string& Path);
+
 int FollowCommand(const std::vector<std::string>& Args);
+int ParCommand(const std::vector<std::string>& Args);
+int ExportCommand(const std::vector<std::string>& Args);
 
 } // namespace korvane::cli

@@ -3,13 +3,15 @@
 
 #include "CliSupport.h"
 #include "core/AtomicFile.h"
-#include "core/Streams.h"
 #include "core/Digitizations.h"
+#include "core/KorvaneApplication.h"
 #include "core/Prompter.h"
+#include "core/Streams.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "follower/Vectorizers.h"
 #include "image/ImageFormats.h"
+#include "image/PanelScale.h"
 #include "image/ScaleSystem.h"
 #include "output/ExportData.h"
 
@@ -46,6 +48,8 @@ struct TFollowOptions {
     double Increment = 0;
     TExpansionParams Expansion;
     bool HaveApproximatorOptions = false;
+    // Stored as a data set of this name in the image's parameter file.
+    std::string Save;
 };
 
 // "fixed:N" or "scientific:N", N from 0 to 18.
@@ -111,6 +115,10 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
             O.ThicknessTolerance = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 300));
         } else if (A == "--pixels") {
             O.Pixels = true;
+        } else if (A == "--save") {
+            O.Save = OptionValue(Args, I);
+            if (O.Save.empty())
+                throw TUsageError{"--save needs a data set name"};
         } else if (A == "--template") {
             O.Template = OptionValue(Args, I);
         } else if (A == "--approximator") {
@@ -149,6 +157,10 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
         throw TUsageError{"follow needs --first, --skew and --second (or --pixels)"};
     if (O.HaveDirection && !O.Nonfunctional)
         throw TUsageError{"--direction applies to --kind nonfunctional only"};
+    if (!O.Save.empty() && (O.Pixels || !O.Template.empty() || !O.Output.empty()))
+        throw TUsageError{"--save stores the line: it cannot go with --pixels, --template or -o"};
+    if (!O.Save.empty() && !(O.HaveFirst && O.HaveSkew && O.HaveSecond))
+        throw TUsageError{"--save needs the coordinate system: --first, --skew and --second"};
     if (!O.Template.empty() && O.Pixels)
         throw TUsageError{"--template writes real values: it cannot go with --pixels"};
     if (O.Template.empty() && O.HaveApproximatorOptions)
@@ -181,6 +193,45 @@ private:
     TDoublePointArray FTrack;
 };
 
+// The followed points as the line they become: real values through the coordinate system,
+// the range over all points (as the data view sets it), the tracking colour that was followed.
+std::unique_ptr<TLine> BuildLine(const TFollowOptions& O, const TScaleSystem& Scale,
+                                 const std::vector<TLongintPoint>& Pixels, const std::string& Name,
+                                 TColor Tracking) {
+    std::unique_ptr<TLine> Line;
+    if (O.Nonfunctional)
+        Line = std::make_unique<TNonfunctionalLine>(Name);
+    else
+        Line = std::make_unique<TFunctionalLine>(Name);
+    TDoublePointArray Points;
+    for (const TLongintPoint& P : Pixels)
+        Points.Add(Scale.ImageToReal(P));
+    Line->SetPoints(Points);
+    Line->ParamSet().ResetRange();
+    if (!Pixels.empty())
+        Line->SetTrackingColor(Tracking);
+    return Line;
+}
+
+// Stores the line in the image's parameter file through the application object, as closing
+// the image in the program and answering "Yes" does: the coordinate system of the command
+// line replaces the stored one, the other stored data sets stay.
+void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale,
+              const std::vector<TLongintPoint>& Pixels, TColor Tracking) {
+    TScriptedPrompter SaveChanges({EMessageAnswer::Yes});
+    TKorvaneApplication App(SettingsFolder(), SaveChanges);
+    TPanelScale PanelScale;
+    TStoredScroller Scroller;
+    TPanelScaleRecord Panel(PanelScale, Scroller);
+    App.OpenFile(AbsolutePath(O.Image), Panel);
+    PanelScale.SetScaleSystems(Scale, Scale);
+    App.InsertDigitization(BuildLine(O, Scale, Pixels, O.Save, Tracking), App.Count());
+    App.SetFileIsDirty(true);
+    App.CloseFile(Panel);
+    if (App.FileIsOpen())
+        throw EKorvane("The data set could not be stored.");
+}
+
 // The followed points as the line they would become, written through a built-in template.
 int WriteThroughTemplate(const TFollowOptions& O, const TScaleSystem& Scale,
                          const std::vector<TLongintPoint>& Pixels) {
@@ -196,23 +247,15 @@ int WriteThroughTemplate(const TFollowOptions& O, const TScaleSystem& Scale,
     if (!Template.CanCopyToClipboard() && O.Output.empty())
         throw TUsageError{"the template \"" + Template.Name + "\" writes a file: give -o FILE"};
 
-    std::unique_ptr<TLine> Line;
-    if (O.Nonfunctional)
-        Line = std::make_unique<TNonfunctionalLine>("Followed");
-    else
-        Line = std::make_unique<TFunctionalLine>("Followed");
-    TDoublePointArray Points;
-    for (const TLongintPoint& P : Pixels)
-        Points.Add(Scale.ImageToReal(P));
-    Line->SetPoints(Points);
-    Line->ParamSet().ResetRange();
+    std::unique_ptr<TLine> Line = BuildLine(O, Scale, Pixels, "Followed", 0);
     if (O.Spline) {
         Line->SetApproximatorClass(O.Nonfunctional ? TParametricCubicSpline::Class()
                                                    : TCubicSpline::Class());
         if (O.HaveIncrement) {
             if (auto* Set = dynamic_cast<TCubicSplineParamSet*>(&Line->ParamSet()))
                 Set->SetIncrement(O.Increment);
-            else if (auto* Parametric = dynamic_cast<TParametricCubicSplineParamSet*>(&Line->ParamSet()))
+            else if (auto* Parametric =
+                         dynamic_cast<TParametricCubicSplineParamSet*>(&Line->ParamSet()))
                 Parametric->SetIncrement(O.Increment);
         }
     }
@@ -280,6 +323,10 @@ int FollowCommand(const std::vector<std::string>& Args) {
         return 1;
     }
 
+    if (!O.Save.empty()) {
+        SaveLine(O, Scale, Collector.Pixels, Follower->TrackingColor);
+        return 0;
+    }
     if (!O.Template.empty())
         return WriteThroughTemplate(O, Scale, Collector.Pixels);
 

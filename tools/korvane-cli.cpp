@@ -16,7 +16,7 @@ using korvane::cli::TUsageError;
 
 namespace {
 
-const char* const Usage = R"(Usage: korvane-cli COMMAND [ARGUMENTS]
+const char* const Usage = R"(Usage: korvane-cli [--settings-dir DIR] COMMAND [ARGUMENTS]
 
 Commands:
   info FILE                    Show the image's format, size and pixel format.
@@ -41,7 +41,20 @@ Commands:
                                "Comma-separated with header", "Tab-separated", "XML",
                                "DXF", "Microsoft Excel" - the last only with -o).
 
+  follow ... --save NAME       Store the followed line as the data set NAME in the
+                               image's parameter file, with the coordinate system, as
+                               the program does when the image is closed with "Yes".
+  par IMAGE                    Show the work stored for IMAGE: coordinate system, units,
+                               formats, follower settings and data sets.
+  export IMAGE [--dataset NAME] [--template NAME] [-o FILE]
+                               Write the stored data sets (or the one named) through a
+                               template (default "Comma-separated"; the templates saved
+                               with the program's settings are offered too).
+
 Options:
+  --settings-dir DIR           Where "Korvane5.app" and the folder "par" are (default:
+                               the program's folder when writable, else
+                               ~/.config/korvane).
   -h, --help                   Show this help.
 
 Exit status: 0 on success, 1 on failure, 2 on a usage error.
@@ -119,7 +132,25 @@ int main(int argc, char** argv) {
         std::fputs(Usage, stderr);
         return 2;
     }
-    const std::string Command = Args.front();
+    std::string Command;
+    try {
+        // --settings-dir may come anywhere.
+        for (std::size_t I = 0; I < Args.size(); ++I)
+            if (Args[I] == "--settings-dir") {
+                korvane::cli::SetSettingsFolder(korvane::cli::OptionValue(Args, I));
+                Args.erase(Args.begin() + static_cast<std::ptrdiff_t>(I - 1),
+                           Args.begin() + static_cast<std::ptrdiff_t>(I + 1));
+                break;
+            }
+    } catch (const TUsageError& E) {
+        std::fprintf(stderr, "korvane-cli: %s\nTry 'korvane-cli --help'.\n", E.Message.c_str());
+        return 2;
+    }
+    if (Args.empty()) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    Command = Args.front();
     Args.erase(Args.begin());
     if (Command == "-h" || Command == "--help" || Command == "help") {
         std::fputs(Usage, stdout);
@@ -136,6 +167,10 @@ int main(int argc, char** argv) {
             return Formats(Args);
         if (Command == "follow")
             return korvane::cli::FollowCommand(Args);
+        if (Command == "par")
+            return korvane::cli::ParCommand(Args);
+        if (Command == "export")
+            return korvane::cli::ExportCommand(Args);
         throw TUsageError{"unknown command '" + Command + "'"};
     } catch (const TUsageError& E) {
         std::fprintf(stderr, "korvane-cli: %s\nTry 'korvane-cli --help'.\n", E.Message.c_str());

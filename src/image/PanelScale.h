@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DoublePoints.h"
+#include "core/Parameters.h"
 #include "image/ScaleSystem.h"
 
 #include <cstdint>
@@ -105,6 +106,19 @@ public:
     void ScrollBy(bool IsHorizontal, std::int32_t Delta) override {
         (IsHorizontal ? Horizontal : Vertical) += Delta;
     }
+};
+
+// The panel's coordinate-system record as the per-image parameter file reads and writes it.
+class TPanelScaleRecord : public IScaleRecordOwner {
+public:
+    TPanelScaleRecord(TPanelScale& Scale, IPanelScroller& Scroller)
+        : FScale(Scale), FScroller(Scroller) {}
+    void LoadScaleRecord(TStream& Stream) override { FScale.LoadFromStream(Stream, FScroller); }
+    void SaveScaleRecord(TStream& Stream) const override { FScale.SaveToStream(Stream, FScroller); }
+
+private:
+    TPanelScale& FScale;
+    IPanelScroller& FScroller;
 };
 
 } // namespace korvane

@@ -1,5 +1,6 @@
 #include "image/readers/CorpusSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -178,7 +179,8 @@ TEST(CliFollow, PrintsPixelsOrRealValues) {
 TEST(CliFollow, NonfunctionalRunsEndWhereTheyBegan) {
     const std::string Image = LineImage();
     // Dragging left along the line from its middle: it runs to the left end and stops.
-    const TRun Run = Cli("follow " + Image + " --start 50,51 --kind nonfunctional --direction -20,-3 --pixels");
+    const TRun Run =
+        Cli("follow " + Image + " --start 50,51 --kind nonfunctional --direction -20,-3 --pixels");
     ASSERT_EQ(Run.Status, 0) << Run.Err;
     const auto P = Lines(Run.Out);
     ASSERT_FALSE(P.empty());
@@ -200,8 +202,8 @@ TEST(CliFollow, Failures) {
         {"follow " + Image + Axes + " --start 500,5", 1, "outside"},
         {"follow " + Image + " --first 0,200=0,0 --skew 0,100 --second 200,0=1,1 --start 10,50", 1,
          "skew"},
-        {"follow " + Image + " --first 0,200=0,0 --skew 200,200 --second 200,0=0,1 --start 10,50", 1,
-         "Scale values must be different between points."},
+        {"follow " + Image + " --first 0,200=0,0 --skew 200,200 --second 200,0=0,1 --start 10,50",
+         1, "Scale values must be different between points."},
         {"follow /nonexistent.png --pixels --start 1,1", 1, "/nonexistent.png"},
         {"follow " + Image + " --start 10,50", 2, "--first"},
         {"follow " + Image + " --pixels --start 10,50 --max-hjump 11", 2, "--max-hjump"},
@@ -220,7 +222,8 @@ TEST(CliFollow, Failures) {
 
 TEST(CliFollow, WritesThroughTemplates) {
     const std::string Image = LineImage();
-    const std::string Axes = " --first 0,200=0,0 --skew 200,200 --second 200,0=200,200 --start 10,50";
+    const std::string Axes =
+        " --first 0,200=0,0 --skew 200,200 --second 200,0=200,200 --start 10,50";
     const TRun Csv = Cli("follow " + Image + Axes + " --template Comma-separated");
     ASSERT_EQ(Csv.Status, 0) << Csv.Err;
     EXPECT_EQ(Csv.Out.substr(0, 28), "10.00,149.00\r\n11.00,149.00\r\n");
@@ -236,7 +239,8 @@ TEST(CliFollow, WritesThroughTemplates) {
                        "</DATA>\r\n");
 
     const auto Sheet = TempDir() / "points.xls";
-    const TRun Excel = Cli("follow " + Image + Axes + " --template \"Microsoft Excel\" -o " + Sheet.string());
+    const TRun Excel =
+        Cli("follow " + Image + Axes + " --template \"Microsoft Excel\" -o " + Sheet.string());
     ASSERT_EQ(Excel.Status, 0) << Excel.Err;
     EXPECT_EQ(std::filesystem::file_size(Sheet), 10u + 14 + 91 * 2 * 19 + 4);
 
@@ -254,6 +258,63 @@ TEST(CliFollow, WritesThroughTemplates) {
         const TRun Run = Cli("follow " + Image + C.Arguments);
         EXPECT_EQ(Run.Status, 2) << C.Arguments;
         EXPECT_NE(Run.Err.find(C.Message), std::string::npos) << Run.Err;
+    }
+    std::filesystem::remove_all(TempDir());
+}
+
+TEST(CliDocument, SavedLinesAreStoredWorkThatParAndExportRead) {
+    const std::string Image = LineImage();
+    const auto Settings = TempDir() / "settings";
+    std::filesystem::create_directories(Settings);
+    const std::string S = " --settings-dir " + Settings.string();
+    const std::string Axes = " --first 0,200=0,0 --skew 200,200 --second 200,0=200,200";
+    ASSERT_EQ(Cli(S + " follow " + Image + Axes + " --start 10,50 --save \"Run 1\"").Status, 0);
+    const TRun Second = Cli("follow " + Image + Axes +
+                            " --start 50,51 --kind nonfunctional "
+                            "--direction -3,0 --save Back" +
+                            S);
+    ASSERT_EQ(Second.Status, 0) << Second.Err;
+
+    const TRun Par = Cli(S + " par " + Image);
+    ASSERT_EQ(Par.Status, 0) << Par.Err;
+    for (const char* Expected :
+         {"version: V5.01\n", "coordinate system: defined\n", "  first point: 0,200 = 0,0\n",
+          "  second point: 200,0 = 200,200\n", "follower: delay 50, max horizontal jump 6",
+          "data sets: 2\n",
+          "  1. TFunctionalLine \"Run 1\": colour Aqua, marker TCircleMarker 3, 91 points, "
+          "approximator TFunctionalRawData\n",
+          "  2. TNonfunctionalLine \"Back\""})
+        EXPECT_NE(Par.Out.find(Expected), std::string::npos) << Expected << "\n" << Par.Out;
+
+    const TRun Csv = Cli(S + " export " + Image + " --dataset \"Run 1\"");
+    ASSERT_EQ(Csv.Status, 0) << Csv.Err;
+    EXPECT_EQ(Csv.Out.substr(0, 28), "10.00,149.00\r\n11.00,149.00\r\n");
+    const TRun Dxf = Cli(S + " export " + Image + " --template DXF");
+    ASSERT_EQ(Dxf.Status, 0) << Dxf.Err;
+    EXPECT_EQ(std::count(Dxf.Out.begin(), Dxf.Out.end(), '\n') > 100, true);
+
+    const auto Sheet = TempDir() / "run.xls";
+    EXPECT_EQ(Cli(S + " export " + Image +
+                  " --dataset \"Run 1\" --template \"Microsoft Excel\" -o " + Sheet.string())
+                  .Status,
+              0);
+    EXPECT_EQ(std::filesystem::file_size(Sheet), 10u + 14 + 91 * 2 * 19 + 4);
+
+    struct Case {
+        std::string Arguments;
+        int Status;
+        const char* Message;
+    } Cases[] = {
+        {S + " export " + Image + " --dataset Nothing", 1, "Nothing"},
+        {S + " export " + Image + " --template \"Microsoft Excel\"", 2, "--dataset"},
+        {S + " par " + TempDir().string() + "/other.png", 1, "No work is stored"},
+        {" --settings-dir /nonexistent par " + Image, 2, "--settings-dir"},
+        {S + " follow " + Image + " --start 10,50 --save X", 2, "--first"},
+    };
+    for (const auto& C : Cases) {
+        const TRun Run = Cli(C.Arguments);
+        EXPECT_EQ(Run.Status, C.Status) << C.Arguments << "\n" << Run.Err;
+        EXPECT_NE(Run.Err.find(C.Message), std::string::npos) << C.Arguments << "\n" << Run.Err;
     }
     std::filesystem::remove_all(TempDir());
 }
