@@ -73,6 +73,15 @@ void TVectorizer::AddThickness(std::int32_t T) {
     ++ThicknessCount;
 }
 
+bool TVectorizer::StartColourMatches() {
+    Position = StartPoint;
+    const TColor C = ReadPixel(Position);
+    if (TrackingColorSet)
+        return ColorsMatch(C, TrackingColor, ColorTolerance);
+    SetTrackingColor(C);
+    return true;
+}
+
 void TVectorizer::ReportPoint() {
     ++PointsReported;
     FObserver.FollowerPoint(*this, Position);
@@ -230,14 +239,7 @@ TFunctionalVectorizer::TFunctionalVectorizer(IVectorizerObserver& Observer, cons
 }
 
 bool TFunctionalVectorizer::CanStart() {
-    Position = StartPoint;
-    const TColor C = ReadPixel(Position);
-    bool Ok = true;
-    if (TrackingColorSet)
-        Ok = ColorsMatch(C, TrackingColor, ColorTolerance);
-    else
-        SetTrackingColor(C);
-    if (!Ok)
+    if (!StartColourMatches())
         return false;
     const std::int32_t X = Position.X, Y = Position.Y;
     // Clear above: some row in max(y - jump, 0) .. y - 1 is off the line.
@@ -426,14 +428,7 @@ bool TNonfunctionalVectorizer::ClearAlong(TLongintPoint S) {
 }
 
 bool TNonfunctionalVectorizer::CanStart() {
-    Position = StartPoint;
-    const TColor C = ReadPixel(Position);
-    bool Ok = true;
-    if (TrackingColorSet)
-        Ok = ColorsMatch(C, TrackingColor, ColorTolerance);
-    else
-        SetTrackingColor(C);
-    if (!Ok)
+    if (!StartColourMatches())
         return false;
     if (!DirectionSet)
         SetDirection({1, 0});

@@ -107,6 +107,9 @@ protected:
     virtual bool MayContinue() const { return true; }
 
     void ReportPoint();
+    // The start check's colour part: Position goes to StartPoint, whose colour must match the
+    // tracking colour; without one, it becomes the tracking colour.
+    bool StartColourMatches();
 
 private:
     struct TControl;

@@ -3,6 +3,7 @@
 // packed 2 or 4 bits (header palette), 8 bits with the 256-colour palette that follows the
 // image, and 8 bits in 3 or 4 planes (RGB, RGB plus alpha composited over white).
 
+#include "image/readers/BlockInput.h"
 #include "image/readers/Readers.h"
 
 #include <algorithm>
@@ -20,7 +21,6 @@ constexpr std::int64_t TrailingPaletteSize = 769;
 constexpr std::uint8_t TrailingPaletteMarker = 0x0C;
 constexpr std::uint32_t DcxSignature = 987654321;
 constexpr std::size_t DcxMaxPages = 1024;
-constexpr std::size_t BlockSize = 1 << 16;
 
 // Used by 16-colour images whose header carries no palette.
 constexpr std::uint8_t DefaultPalette[48] = {
@@ -31,63 +31,6 @@ constexpr std::uint8_t DefaultPalette[48] = {
 unsigned LE16(const std::uint8_t* P) {
     return P[0] | (P[1] << 8);
 }
-
-// The bytes from the reader's position up to End, fetched a block at a time. Reading at End
-// is a truncated file.
-class TBlockInput {
-public:
-    TBlockInput(TByteReader& Input, std::int64_t End)
-        : FInput(Input), FEnd(End), FBlock(BlockSize) {}
-
-    std::uint8_t Next() {
-        if (FAt == FLimit)
-            Refill();
-        return *FAt++;
-    }
-
-    void Copy(std::uint8_t* Out, std::size_t Count) {
-        while (Count > 0) {
-            if (FAt == FLimit)
-                Refill();
-            const std::size_t N = std::min<std::size_t>(Count, FLimit - FAt);
-            std::memcpy(Out, FAt, N);
-            FAt += N;
-            Out += N;
-            Count -= N;
-        }
-    }
-
-    // The bytes fetched and not yet consumed (at least one); Consume(P) takes those before P.
-    const std::uint8_t* Begin() {
-        if (FAt == FLimit)
-            Refill();
-        return FAt;
-    }
-    const std::uint8_t* End() const { return FLimit; }
-    void Consume(const std::uint8_t* To) { FAt = To; }
-
-    // The file position of the next byte not yet consumed.
-    std::int64_t Position() const { return FInput.Position() - (FLimit - FAt); }
-
-private:
-    void Refill() {
-        const std::int64_t Left = FEnd - FInput.Position();
-        if (Left <= 0)
-            FInput.Truncated();
-        const std::size_t N = FInput.ReadSome(
-            FBlock.data(), static_cast<std::size_t>(std::min<std::int64_t>(Left, BlockSize)));
-        if (N == 0)
-            FInput.Truncated();
-        FAt = FBlock.data();
-        FLimit = FAt + N;
-    }
-
-    TByteReader& FInput;
-    std::int64_t FEnd;
-    std::vector<std::uint8_t> FBlock;
-    const std::uint8_t* FAt = nullptr;
-    const std::uint8_t* FLimit = nullptr;
-};
 
 // Scan lines of BytesPerLine × planes bytes. In the RLE form a byte with its two top bits set
 // repeats the next byte (count in the low 6 bits); a run that goes past the end of a line

@@ -3,6 +3,7 @@
 // declares them and no TGA 2.0 extension area says they are unused; they are composited over
 // white.
 
+#include "image/readers/BlockInput.h"
 #include "image/readers/Readers.h"
 
 #include <algorithm>
@@ -18,50 +19,10 @@ namespace {
 constexpr std::int64_t HeaderSize = 18;
 constexpr std::int64_t FooterSize = 26;
 constexpr std::int64_t ExtensionAreaSize = 495;
-constexpr std::size_t BlockSize = 1 << 16;
 
 unsigned LE16(const std::uint8_t* P) {
     return P[0] | (P[1] << 8);
 }
-
-// The file's bytes from the reader's position on, fetched a block at a time so that the RLE
-// loop does not call the reader per byte.
-class TBlockInput {
-public:
-    explicit TBlockInput(TByteReader& Input) : FInput(Input), FBlock(BlockSize) {}
-
-    std::uint8_t Next() {
-        if (FAt == FEnd)
-            Refill();
-        return *FAt++;
-    }
-
-    void Copy(std::uint8_t* Out, std::size_t Count) {
-        while (Count > 0) {
-            if (FAt == FEnd)
-                Refill();
-            const std::size_t N = std::min<std::size_t>(Count, FEnd - FAt);
-            std::memcpy(Out, FAt, N);
-            FAt += N;
-            Out += N;
-            Count -= N;
-        }
-    }
-
-private:
-    void Refill() {
-        const std::size_t N = FInput.ReadSome(FBlock.data(), FBlock.size());
-        if (N == 0)
-            FInput.Truncated();
-        FAt = FBlock.data();
-        FEnd = FAt + N;
-    }
-
-    TByteReader& FInput;
-    std::vector<std::uint8_t> FBlock;
-    const std::uint8_t* FAt = nullptr;
-    const std::uint8_t* FEnd = nullptr;
-};
 
 // Run-length packets: a header byte (bit 7 set: one pixel repeated, else literal pixels) for
 // 1..128 pixels. A packet may continue into the next row (TGA 1.0 writers do this); whatever
