@@ -276,7 +276,8 @@ void TGdiCanvas::Bound(QPainterPath& Figure) const {
             const QPointF C2 = Figure.elementAt(I + 1), End = Figure.elementAt(I + 2);
             const QRectF Hull = QPolygonF({Last, P, C2, End}).boundingRect();
             const double Extent = std::max(Hull.width(), Hull.height());
-            const int Steps = std::isfinite(Extent) ? std::clamp(int(std::sqrt(Extent)), 4, 64) : 4;
+            const int Steps =
+                std::isfinite(Extent) ? int(std::clamp(std::sqrt(Extent), 4.0, 64.0)) : 4;
             for (int K = 1; K <= Steps; ++K) {
                 const double T = double(K) / Steps, U = 1 - T;
                 Result.lineTo(Clamp(U * U * U * Last + 3 * U * U * T * P + 3 * U * T * T * C2 +
