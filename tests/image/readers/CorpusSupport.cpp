@@ -1,6 +1,7 @@
 #include "CorpusSupport.h"
 
 #include "image/ImageFormats.h"
+#include "image/readers/ByteReader.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -234,6 +235,44 @@ std::optional<std::string> CompareImages(const QImage& Reference, const QImage& 
         return std::string(Buffer);
     }
     return std::nullopt;
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+}
+
+void CheckMemoryAndFileAgree(const std::string& Format,
+                             TWorkingImage (*Reader)(TByteReader& Input)) {
+    if (!CorpusAvailable())
+        GTEST_SKIP() << "the shared corpus is not beside the checkout";
+    for (const TCorpusEntry& E : CorpusEntries(Format)) {
+        SCOPED_TRACE(E.File);
+        const std::vector<std::uint8_t> Data = ReadFileBytes(CorpusPath(E.File));
+        TByteReader Input(Data.data(), Data.size(), Format);
+        if (!E.Expect.empty()) {
+            EXPECT_THROW(Reader(Input), EImageError);
+            continue;
+        }
+        const TWorkingImage FromFile = LoadImageFile(CorpusPath(E.File));
+        const TWorkingImage FromMemory = Reader(Input);
+        EXPECT_EQ(FromMemory.Image, FromFile.Image);
+        EXPECT_EQ(FromMemory.PixelFormat, FromFile.PixelFormat);
+    }
+}
+
+void CheckMalformedMessages(const std::vector<std::pair<std::string, std::string>>& Cases) {
+    if (!CorpusAvailable())
+        GTEST_SKIP() << "the shared corpus is not beside the checkout";
+    for (const auto& [File, Message] : Cases) {
+        SCOPED_TRACE(File);
+        try {
+            LoadImageFile(CorpusPath(File));
+            ADD_FAILURE() << "no error";
+        } catch (const EImageError& Error) {
+            EXPECT_NE(std::string(Error.what()).find(Message), std::string::npos) << Error.what();
+        }
+    }
 }
 
 void CheckCorpusFormat(const std::string& Format) {

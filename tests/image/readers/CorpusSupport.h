@@ -4,11 +4,17 @@
 // decodes, and the comparison rules of its README (exact, raster tolerance, metafile
 // structure).
 
+#include "image/ImageModel.h"
+
 #include <QImage>
 #include <QJsonObject>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace korvane {
+class TByteReader;
+}
 
 namespace korvane::testing {
 
@@ -38,6 +44,18 @@ QImage ReadReferencePPM(const std::string& Path);
 // Nothing when Got meets the rule against Reference, else a short reason.
 std::optional<std::string> CompareImages(const QImage& Reference, const QImage& Got,
                                          const std::string& Compare, const QJsonObject& Tolerance);
+
+// The bytes of a file (empty when it cannot be read).
+std::vector<std::uint8_t> ReadFileBytes(const std::string& Path);
+
+// GoogleTest checks that Reader over each corpus file of Format held in memory decodes the
+// same image and pixel format as LoadImageFile, and fails where the file is malformed.
+void CheckMemoryAndFileAgree(const std::string& Format,
+                             TWorkingImage (*Reader)(TByteReader& Input));
+
+// GoogleTest checks that each corpus file fails with an EImageError whose message holds the
+// paired text.
+void CheckMalformedMessages(const std::vector<std::pair<std::string, std::string>>& Cases);
 
 // GoogleTest checks over every corpus entry of Format, through LoadImageFile: good files
 // must match their reference, malformed ones must fail with EImageError (or, for

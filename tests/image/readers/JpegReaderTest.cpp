@@ -16,11 +16,6 @@ using namespace korvane::testing;
 
 namespace {
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
-}
-
 std::string WriteTempFile(const std::string& Name, const std::vector<std::uint8_t>& Bytes) {
     const std::string Path = ::testing::TempDir() + "/" + Name;
     std::ofstream(Path, std::ios::binary)
@@ -104,20 +99,7 @@ TEST(JpegReader, Corpus) {
 }
 
 TEST(JpegReader, MemoryAndFileAgree) {
-    if (!CorpusAvailable())
-        GTEST_SKIP();
-    for (const TCorpusEntry& E : CorpusEntries("JPEG")) {
-        SCOPED_TRACE(E.File);
-        const std::vector<std::uint8_t> Data = ReadFileBytes(CorpusPath(E.File));
-        if (!E.Expect.empty()) {
-            EXPECT_THROW(ReadJpegMemory(Data), EImageError);
-            continue;
-        }
-        const TWorkingImage FromFile = LoadImageFile(CorpusPath(E.File));
-        const TWorkingImage FromMemory = ReadJpegMemory(Data);
-        EXPECT_EQ(FromMemory.Image, FromFile.Image);
-        EXPECT_EQ(FromMemory.PixelFormat, FromFile.PixelFormat);
-    }
+    CheckMemoryAndFileAgree("JPEG", ReadJPEG);
 }
 
 // Files larger than the reader's file buffer, with segments that are skipped past it.

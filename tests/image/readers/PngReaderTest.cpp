@@ -16,11 +16,6 @@ using namespace korvane::testing;
 
 namespace {
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
-}
-
 TWorkingImage ReadPngMemory(const std::vector<std::uint8_t>& Bytes) {
     TByteReader Input(Bytes.data(), Bytes.size(), "PNG");
     return ReadPNG(Input);
@@ -160,20 +155,7 @@ TEST(PngReader, Corpus) {
 }
 
 TEST(PngReader, MemoryAndFileAgree) {
-    if (!CorpusAvailable())
-        GTEST_SKIP();
-    for (const TCorpusEntry& E : CorpusEntries("PNG")) {
-        SCOPED_TRACE(E.File);
-        const std::vector<std::uint8_t> Data = ReadFileBytes(CorpusPath(E.File));
-        if (!E.Expect.empty()) {
-            EXPECT_THROW(ReadPngMemory(Data), EImageError);
-            continue;
-        }
-        const TWorkingImage FromFile = LoadImageFile(CorpusPath(E.File));
-        const TWorkingImage FromMemory = ReadPngMemory(Data);
-        EXPECT_EQ(FromMemory.Image, FromFile.Image);
-        EXPECT_EQ(FromMemory.PixelFormat, FromFile.PixelFormat);
-    }
+    CheckMemoryAndFileAgree("PNG", ReadPNG);
 }
 
 // Every colour type and depth, with and without tRNS, plain and Adam7-interlaced, at sizes

@@ -14,11 +14,6 @@ using namespace korvane::testing;
 
 namespace {
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
-}
-
 TWorkingImage ReadTiffMemory(const std::vector<std::uint8_t>& Bytes) {
     TByteReader Input(Bytes.data(), Bytes.size(), "TIFF");
     return ReadTIFF(Input);
@@ -133,20 +128,7 @@ TEST(TiffReader, Corpus) {
 // libtiff reads memory input as a mapped file and file input through the callbacks: both
 // must give the same pixels and the same failures.
 TEST(TiffReader, MemoryAndFileAgree) {
-    if (!CorpusAvailable())
-        GTEST_SKIP();
-    for (const TCorpusEntry& E : CorpusEntries("TIFF")) {
-        SCOPED_TRACE(E.File);
-        const std::vector<std::uint8_t> Data = ReadFileBytes(CorpusPath(E.File));
-        if (!E.Expect.empty()) {
-            EXPECT_THROW(ReadTiffMemory(Data), EImageError);
-            continue;
-        }
-        const TWorkingImage FromFile = LoadImageFile(CorpusPath(E.File));
-        const TWorkingImage FromMemory = ReadTiffMemory(Data);
-        EXPECT_EQ(FromMemory.Image, FromFile.Image);
-        EXPECT_EQ(FromMemory.PixelFormat, FromFile.PixelFormat);
-    }
+    CheckMemoryAndFileAgree("TIFF", ReadTIFF);
 }
 
 TEST(TiffReader, OneBitImagesArePureBlackAndWhite) {
