@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 
 using namespace korvane;
 
@@ -69,7 +71,8 @@ TEST(Streams, DamagedStringLengths) {
 }
 
 TEST(Streams, FileStreamReadsWhatItWrote) {
-    const auto Dir = std::filesystem::temp_directory_path() / "korvane-streams-test";
+    const auto Dir = std::filesystem::temp_directory_path() /
+                     ("korvane-streams-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(Dir);
     const std::string Name = (Dir / "data.bin").string();
     {
@@ -105,7 +108,8 @@ TEST(Streams, FullDiskIsReportedOnClose) {
 }
 
 TEST(AtomicFile, ReplacesTheFileOnlyWhenTheWholeContentIsWritten) {
-    const auto Dir = std::filesystem::temp_directory_path() / "korvane-atomic-test";
+    const auto Dir = std::filesystem::temp_directory_path() /
+                     ("korvane-atomic-test-" + std::to_string(::getpid()));
     std::filesystem::remove_all(Dir);
     std::filesystem::create_directories(Dir);
     const std::string Name = (Dir / "settings").string();

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 
 using namespace korvane;
 
@@ -76,7 +78,8 @@ TEST(Colors, GradientFillDrawsOneColumnPerPixelWithoutTheBottomRow) {
 }
 
 TEST(Files, ReadOnlyFlagIsTheOwnersWritePermission) {
-    const auto Dir = std::filesystem::temp_directory_path() / "korvane-support-test";
+    const auto Dir = std::filesystem::temp_directory_path() /
+                     ("korvane-support-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(Dir);
     const std::string Name = (Dir / "params").string();
     std::ofstream(Name) << "x";
@@ -97,7 +100,8 @@ TEST(Files, ReadOnlyFlagIsTheOwnersWritePermission) {
     EXPECT_FALSE(IsReadOnlyFile(Name));
     ConfirmReadOnlyOverwrite(Name, Prompter); // not read-only: nothing asked
     ASSERT_EQ(Prompter.Asked.size(), 2u);
-    EXPECT_EQ(Prompter.Asked[0].Text, Name + " is marked as read-only.\r\nDo you want to replace it?");
+    EXPECT_EQ(Prompter.Asked[0].Text,
+              Name + " is marked as read-only.\r\nDo you want to replace it?");
     EXPECT_EQ(Prompter.Asked[0].Buttons, unsigned(mbYesNo));
     ClearReadOnly((Dir / "missing").string()); // nothing happens
     EXPECT_FALSE(std::filesystem::exists(Dir / "missing"));

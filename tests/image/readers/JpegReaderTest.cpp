@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <jpeglib.h>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace korvane;
@@ -17,7 +19,7 @@ using namespace korvane::testing;
 namespace {
 
 std::string WriteTempFile(const std::string& Name, const std::vector<std::uint8_t>& Bytes) {
-    const std::string Path = ::testing::TempDir() + "/" + Name;
+    const std::string Path = ::testing::TempDir() + "/" + std::to_string(::getpid()) + "_" + Name;
     std::ofstream(Path, std::ios::binary)
         .write(reinterpret_cast<const char*>(Bytes.data()),
                static_cast<std::streamsize>(Bytes.size()));

@@ -2,11 +2,14 @@
 #include "image/ImageFormats.h"
 #include "image/readers/Readers.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <string>
 #include <tiffio.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace korvane;
@@ -41,7 +44,9 @@ struct TTiffCase {
 };
 
 std::vector<std::uint8_t> WriteTiff(const TTiffCase& Case) {
-    const std::string Path = ::testing::TempDir() + "/korvane_tiff_case.tif";
+    // Tests run in parallel processes: every process writes its own file.
+    const std::string Path =
+        ::testing::TempDir() + "/korvane_tiff_case_" + std::to_string(::getpid()) + ".tif";
     TIFF* Tif = TIFFOpen(Path.c_str(), Case.Mode);
     EXPECT_TRUE(Tif);
     const bool Separate = Case.Planes.size() > 1;
@@ -96,7 +101,9 @@ std::vector<std::uint8_t> WriteTiff(const TTiffCase& Case) {
             }
     }
     TIFFClose(Tif);
-    return ReadFileBytes(Path);
+    std::vector<std::uint8_t> Bytes = ReadFileBytes(Path);
+    std::remove(Path.c_str());
+    return Bytes;
 }
 
 template <class T> std::vector<std::uint8_t> Bytes(std::initializer_list<T> Values) {
