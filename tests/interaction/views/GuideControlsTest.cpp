@@ -11,7 +11,6 @@
 #include <memory>
 #include <vector>
 
-// The QApplication of this test program is set up by SupportWidgetsTest.cpp.
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "image/SupportWidgets.h"
+#include "image/widgets/SupportWidgets.h"
 
 #include "core/Digitizations.h"
 

@@ -1,4 +1,4 @@
-#include "image/SupportWidgets.h"
+#include "image/widgets/SupportWidgets.h"
 
 #include "core/Digitizations.h"
 
@@ -19,26 +19,6 @@
 
 namespace korvane {
 namespace {
-
-// The widgets need a QApplication for the whole test program.
-class TQtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        FApp = std::make_unique<QApplication>(FArgc, FArgv);
-    }
-    void TearDown() override { FApp.reset(); }
-
-private:
-    int FArgc = 1;
-    char FName[16] = "ui_tests";
-    char* FArgv[2] = {FName, nullptr};
-    std::unique_ptr<QApplication> FApp;
-};
-
-[[maybe_unused]] const auto* const QtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 struct TExpectedRect {
     const char* Name;
