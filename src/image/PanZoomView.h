@@ -179,6 +179,9 @@ public:
     void SetPaintBoxCursor(std::int16_t Cursor);
     bool UseSpanningCursor() const { return FUseSpanningCursor; }
     void SetUseSpanningCursor(bool Value);
+    // Whether the cross-hair is drawn at the moment, and where.
+    bool SpanningCursorShown() const { return FSpanningShown; }
+    TLongintPoint SpanningCursorPos() const { return FSpanningPos; }
 
     TRubberBand& RubberBand() { return FBand; }
     bool RubberBandActive() const { return FBand.Started(); }
@@ -189,6 +192,9 @@ public:
     void MouseMove(TLongintPoint P, unsigned Shift);
     void MouseUp(TLongintPoint P, int Button, unsigned Shift);
     void MouseLeave();
+    void MouseEnter() { Fire(OnMouseEnter); }
+    // A left click (press and release) in the paint box.
+    void Click() { Fire(OnClick); }
     TLongintPoint LastMousePos() const { return FLastMousePos; }
     // The widget calls this at the end of every paint.
     void Painted();
@@ -206,7 +212,7 @@ public:
     std::function<void(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift)>
         OnMouseDown, OnMouseUp;
     std::function<void(unsigned Shift, TLongintPoint Device, TLongintPoint Master)> OnMouseMove;
-    std::function<void()> OnMouseLeave, OnPaintBoxPaint;
+    std::function<void()> OnMouseEnter, OnMouseLeave, OnClick, OnPaintBoxPaint;
     std::function<void()> OnZoomInBegin, OnZoomInEnd, OnZoomToArea, OnZoomOut;
     std::function<void()> OnSelectBegin, OnSelectEnd;
     std::function<void(const TDeviceRect&, const TQuadrilateral&)> OnSelectArea;

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "core/Digitizations.h"
+#include "core/KorvaneApplication.h"
+#include "core/Parameters.h"
+#include "image/PanZoomView.h"
+#include "interaction/ApplicationCommands.h"
+#include "interaction/ApplicationModes.h"
+#include "interaction/CommandManager.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <map>
+#include <memory>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QSplitter;
+class QTableWidget;
+class QToolButton;
+
+namespace korvane {
+
+class IPrompter;
+class TAction;
+class TGuideContentContainer;
+class TKorvanePanel;
+class TQtModeEndPoster;
+class TUnclosableDockForm;
+
+// The program's one top-level window: the image panel, the guide, the coordinate read-out,
+// the list of data sets and their data, and every menu, toolbar button and key turned into a
+// command or a mode. It owns the application object and keeps its controls in step with it.
+class TfrmMain : public QMainWindow,
+                 public IApplicationListener,
+                 public ICommandManagerListener,
+                 public IModeManagerListener,
+                 public IHistoryListener,
+                 public IFileParametersListener,
+                 public IPanelListener,
+                 public virtual IDigitizationListener {
+public:
+    // Folder: where "Korvane5.app" and the folder "par" live. Messages go through Prompter.
+    TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Parent = nullptr);
+    ~TfrmMain() override;
+
+    // Opens an image file as the user would: closes the open image first (with its
+    // questions); errors are shown as "Error opening file: " and the message.
+    void OpenImage(const QString& FileName);
+    // Runs the close-image procedure; answers whether no image is open afterwards.
+    bool CloseImage();
+    // Rebuilds the idle guide when no mode is current.
+    void RefreshIdleGuide();
+    // The text of the coordinate read-out.
+    QString CoordinatesText() const;
+    // The current data set, or none.
+    TDigitization* CurrentDigitization() const;
+
+    TKorvaneApplication& App() const { return *FApp; }
+    TGuideContentContainer& Guide() const { return *FGuide; }
+
+    // Actions.
+    TAction *actFileOpen, *actFileClose, *actFileExit, *actFileSaveImageAs;
+    TAction *actEditUndo, *actEditRedo, *actEditDefineCoordinateSystem, *actEditUnits,
+        *actEditFormats, *actEditPaint, *actEditPreferences;
+    TAction *actViewZoomToArea, *actViewActualSize, *actViewZoomIn, *actViewZoomOut,
+        *actViewSeparateWindow, *actViewShowGuide, *actViewCloseGuide, *actViewDigitizationsAll,
+        *actViewDigitizationsNone, *actViewDigitizationsLines, *actViewDigitizationsScatters;
+    TAction *actDigitizeNewFunctionalLine, *actDigitizeNewNonfunctionalLine, *actDigitizeNewScatter,
+        *actDigitizeDelete, *actDigitizeBack, *actDigitizeResume, *actDigitizePause;
+    TAction *actDataProperties, *actDataSelectByArea, *actDataSelectAll, *actDataSelectNone,
+        *actDataDeleteSelectedScatterData, *actDataErase, *actDataCalculate, *actDataSortAscendingX,
+        *actDataSortAscendingY, *actDataSortDescendingX, *actDataSortDescendingY, *actDataExport;
+    TAction *actHelpContents, *actHelpIndex, *actHelpAbout;
+
+    // Controls.
+    TKorvanePanel* pzImage = nullptr;
+    QWidget* pnlGuide = nullptr;
+    QWidget* pnlGuideContent = nullptr;
+    QLabel* stbCoords = nullptr;
+    QLabel* stbHintsText = nullptr;
+    TUnclosableDockForm* pnlData = nullptr;
+    QListWidget* lbDigs = nullptr;
+    QSplitter* splData = nullptr;
+    QComboBox* cboCurveApproximator = nullptr;
+    QTableWidget* dgDigData = nullptr;
+    QLabel* lblDataStatus = nullptr;
+    QMenu *mnuFile, *mnuRecentFiles, *mnuImport, *mnuEdit, *mnuView, *mnuDigitizations,
+        *mnuDigitize, *mnuData, *mnuDataSort, *mnuHelp;
+    QMenu *popImport, *popDataSort, *popDigs, *popDigData, *popCoords;
+
+    // IApplicationListener
+    void DigitizationDeleted(TDigitization& Digitization, std::int32_t Index) override;
+    void DigitizationInserted(TDigitization& Digitization, std::int32_t Index) override;
+    void StatusMessageChanged() override;
+    // ICommandManagerListener
+    void CommandStatesChanged(TCommandManager& Sender) override;
+    // IModeManagerListener
+    void ModeStarted(TApplicationModeManager& Sender) override;
+    void ModeEnded(TApplicationModeManager& Sender) override;
+    // IHistoryListener
+    void HistoryChanged(THistoryList& Sender) override;
+    // IFileParametersListener
+    void FileParametersChanged(TFileParameters& Sender) override;
+    // IPanelListener
+    void PanelPainted(TPanZoomView& Panel) override;
+    void PenStateChanged(TPanZoomView&) override {}
+    void PenWidthChanged(TPanZoomView&) override {}
+    // IDigitizationListener
+    void DigitizationChanged(TDigitization& Digitization) override;
+    void PointsAdded(TDigitization& Digitization) override;
+    void PointsChanged(TDigitization& Digitization) override;
+
+protected:
+    bool event(QEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateControls();
+    void ApplyWindowLayout();
+    void StoreWindowLayout();
+    void UpdateUndoRedoCaptions();
+    void UpdateDeleteAction();
+    void UpdateDigitizationsMenu();
+    void UpdateRecentFilesMenu();
+    void BuildImportMenu();
+    void SetDigitizationListEnabled(bool Enabled);
+    void SetDefineCaption(const QString& Caption, const QString& Hint);
+    void ScaleDefined();
+    void ScaleUndefined();
+    void ShowMouseCoordinates(TLongintPoint Master);
+    void ShowGuidePanel(bool Show);
+    void SetSeparateWindow(bool Floating);
+    void GuideLinkClicked(TGuideContentContainer* Container, QString Text, QPoint Anchor);
+    void ActivateDigitization(std::int32_t Index);
+    void DefineCoordinateSystem();
+    void SaveImageAs();
+    void Acquire(int Source);
+    bool KeyDown(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
+    bool KeyUp(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
+    TArgumentList PanelAndWindow();
+
+    std::unique_ptr<TKorvaneApplication> FApp;
+    std::unique_ptr<TGuideContentContainer> FGuide;
+    std::unique_ptr<TQtModeEndPoster> FEndPoster;
+    // The availability each action follows.
+    std::map<TAction*, TCommandKind> FActionKinds;
+    std::string FSavedStatusMessage;
+    bool FImportBuilt = false;
+};
+
+} // namespace korvane

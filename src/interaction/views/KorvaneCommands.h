@@ -1,0 +1,134 @@
+#pragma once
+
+#include "core/DoublePoints.h"
+#include "core/Formats.h"
+#include "interaction/ApplicationCommands.h"
+
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace korvane {
+
+class TKorvanePanel;
+class TScaleSystem;
+
+// Commits a new coordinate system from the panel's three scale points. Arguments: [0] the
+// image panel, [1] X logarithmic, [2] Y logarithmic, [3] the previous defined system or
+// none, [4] the previous current system or none.
+class TDefineScaleCommand : public TKorvaneCommand {
+public:
+    TDefineScaleCommand();
+    ~TDefineScaleCommand() override;
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    void Redo() override;
+    bool CanUndo() const override { return true; }
+    std::string GetName() const override;
+    std::string GetDescription() const override { return "Define coordinate system"; }
+    TRequirements Requirements() const override { return rqImage; }
+
+private:
+    TKorvanePanel* FPanel = nullptr;
+    std::unique_ptr<TScaleSystem> FOldDefinedSystem, FOldCurrentSystem;
+    std::unique_ptr<TScaleSystem> FNewDefinedSystem, FNewCurrentSystem;
+};
+
+// Opens an image file. Arguments: [0] the file name (std::string), [1] the image panel,
+// [2] the main window (its caption shows the file's name).
+class TOpenFileCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqFile; }
+};
+
+// Closes the image, asking first. Arguments: [0] the image panel, [1] the main window.
+class TCloseFileCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqFile; }
+};
+
+// Asks the main window to close.
+class TExitCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqFile | rqAlwaysEnabled; }
+};
+
+// The image's axis units through the units dialog. No arguments.
+class TSetUnitsCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    void Redo() override;
+    bool CanUndo() const override { return FAccepted; }
+    std::string GetName() const override { return "Set Units"; }
+    std::string GetDescription() const override { return "Set units"; }
+    TRequirements Requirements() const override { return rqImage; }
+
+private:
+    bool FAccepted = false;
+    TStringPoint FOldUnits, FNewUnits;
+};
+
+// The image's number formats through the format dialog. Arguments: [0] the current data
+// view, or none.
+class TSetFormatsCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    void Redo() override;
+    bool CanUndo() const override { return FAccepted; }
+    std::string GetName() const override { return "Set Formats"; }
+    std::string GetDescription() const override { return "Set formats"; }
+    TRequirements Requirements() const override { return rqImage; }
+
+private:
+    void Apply(const TCoordFormatPair& Formats);
+    bool FAccepted = false;
+    TCoordFormatPair FOldFormats, FNewFormats;
+};
+
+// Starts the zooming mode. Arguments: [0] the image panel, [1] the current data view or
+// none, [2] the Zoom To Area action.
+class TZoomToAreaCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqView; }
+};
+
+// One image pixel per screen pixel. Arguments: [0] the image panel.
+class TActualSizeCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqView; }
+};
+
+// Arguments: [0] the image panel.
+class TZoomInCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqView; }
+};
+
+// Arguments: [0] the image panel.
+class TZoomOutCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqView; }
+};
+
+// The caption of the main window while File is the open image ("" for none): the file's
+// name without its folder, " - " and the program's title, or just the title.
+std::string MainWindowCaption(const std::string& File);
+
+} // namespace korvane

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "image/PanZoomView.h"
+#include "interaction/ApplicationModes.h"
+#include "interaction/CommandManager.h"
+
+#include <QKeySequence>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace korvane {
+
+class TAction;
+class TGuideContentContainer;
+class TKorvanePanel;
+class TScaleSystem;
+
+// The base of the program's modes. While it runs, a mode borrows the action that started it:
+// the action's handler ends the mode, the action shows checked, answers to Escape and gets a
+// caption that offers to cancel; everything is put back when the mode stops. The mode also
+// keeps the command states of its start and writes its guide.
+class TKorvaneMode : public TApplicationMode, public IGuidedMode {
+public:
+    static const TModeClass& Class();
+    ~TKorvaneMode() override;
+
+    // The action that represents the mode, or none; descendants set it in ReadArguments.
+    TAction* Action = nullptr;
+    TGuideContentContainer* GuideContainer = nullptr;
+
+    void SetGuideContainer(TGuideContentContainer* Container) override {
+        GuideContainer = Container;
+    }
+    // The borrowed action's handler: asks for the end of the mode.
+    virtual void ActionExecute();
+    // Writes the mode's guide into GuideContainer. Base: nothing.
+    virtual void FillGuide() {}
+    // Offered every click on a guide link first; a mode that handles it empties LinkText.
+    virtual void GuideLinkClicked(TGuideContentContainer& Container, QString& LinkText);
+
+    void Start(const TArgumentList& Arguments) override;
+    void Stop() override;
+
+    const TCommandStates& SavedCommandStates() const { return FSavedCommandStates; }
+    // While the action is borrowed: the caption and hint it gets back when the mode stops.
+    // Answers false when the action is not borrowed.
+    bool SetSavedCaption(const QString& Caption, const QString& Hint);
+
+private:
+    QKeySequence FSavedShortCut;
+    std::function<void()> FSavedOnExecute;
+    QString FSavedCaption;
+    QString FSavedHint;
+    TCommandStates FSavedCommandStates{};
+    bool FBorrowed = false;
+};
+
+// Defines the image's coordinate system: three clicks (first scale point, skew point,
+// second scale point) and two small dialogs for the real values. Arguments: [0] the image
+// panel, [1] the Define Coordinate System action.
+class TDefiningScaleMode : public TKorvaneMode, public IPanelListener {
+public:
+    static const TModeClass& Class();
+    TDefiningScaleMode();
+    ~TDefiningScaleMode() override;
+
+    void Start(const TArgumentList& Arguments) override;
+    void Stop() override;
+    void FillGuide() override;
+
+    // What the next click means, from the panel's slots; sets the status text and the guide.
+    void NextStep();
+    void FirstPointClick(TLongintPoint P);
+    void SkewPointClick(TLongintPoint P);
+    void SecondPointClick(TLongintPoint P);
+
+    TKorvanePanel* Panel = nullptr;
+    // Whether a new coordinate system was committed.
+    bool Defined() const { return FDefined; }
+
+    // IPanelListener: nothing to draw beyond the panel's own scale-point markers.
+    void PanelPainted(TPanZoomView&) override {}
+    void PenStateChanged(TPanZoomView&) override {}
+    void PenWidthChanged(TPanZoomView&) override {}
+
+protected:
+    void ReadArguments() override;
+
+private:
+    using TMouseHandler = std::function<void(TLongintPoint, TDoublePoint, int, unsigned)>;
+    void SetClickHandler(void (TDefiningScaleMode::*Click)(TLongintPoint));
+
+    TMouseHandler FSavedMouseDown;
+    std::unique_ptr<TScaleSystem> FSavedDefinedSystem;
+    std::unique_ptr<TScaleSystem> FSavedCurrentSystem;
+    bool FStarted = false;
+    bool FDefined = false;
+};
+
+// Zooms to one area drawn with the proportional rubber band, then ends. Arguments: [0] the
+// image panel, [1] the current data view or none (not used), [2] the Zoom To Area action.
+class TZoomingMode : public TKorvaneMode {
+public:
+    static const TModeClass& Class();
+    TZoomingMode();
+
+    void Start(const TArgumentList& Arguments) override;
+    void Stop() override;
+    void FillGuide() override;
+
+    TKorvanePanel* Panel = nullptr;
+
+protected:
+    void ReadArguments() override;
+};
+
+// Panning the image is no mode of its own; this only tells when it is asked for.
+class TPanningMode {
+public:
+    // Ctrl and Alt both held (other keys and buttons may be held too).
+    static bool IsActivatedBy(Qt::KeyboardModifiers Shift);
+};
+
+} // namespace korvane

@@ -1,0 +1,445 @@
+#include "app/MainWindow.h"
+
+#include "core/Prompter.h"
+#include "image/widgets/KorvaneWidgets.h"
+#include "interaction/views/GuideControls.h"
+#include "interaction/views/KorvaneActions.h"
+#include "interaction/views/KorvaneDialogs.h"
+#include "interaction/views/KorvaneModes.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QStatusBar>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Dialog answers from a script; an exhausted script cancels.
+class TScriptedDialogs : public IKorvaneDialogs {
+public:
+    struct TAsked {
+        QString Caption;
+        bool ShowLogarithmic;
+    };
+    std::deque<std::optional<TScalePointAnswer>> ScalePoints;
+    std::deque<std::optional<TStringPoint>> Units;
+    std::deque<std::optional<std::pair<bool, int>>> Formats; // X floating point, X precision
+    std::vector<TAsked> Asked;
+
+    bool AskScalePoint(const QString& Caption, bool ShowLogarithmic, QPoint,
+                       TScalePointAnswer& Answer) override {
+        Asked.push_back({Caption, ShowLogarithmic});
+        if (ScalePoints.empty() || !ScalePoints.front()) {
+            if (!ScalePoints.empty())
+                ScalePoints.pop_front();
+            return false;
+        }
+        Answer = *ScalePoints.front();
+        ScalePoints.pop_front();
+        return true;
+    }
+    bool AskUnits(TStringPoint& Value) override {
+        if (Units.empty() || !Units.front()) {
+            if (!Units.empty())
+                Units.pop_front();
+            return false;
+        }
+        Value = *Units.front();
+        Units.pop_front();
+        return true;
+    }
+    bool AskFormats(TCoordFormatPair& Value) override {
+        if (Formats.empty() || !Formats.front()) {
+            if (!Formats.empty())
+                Formats.pop_front();
+            return false;
+        }
+        Value.XFormat.FloatingPoint = Formats.front()->first;
+        Value.XFormat.Precision = Formats.front()->second;
+        Formats.pop_front();
+        return true;
+    }
+};
+
+// A white 400 x 300 picture with a black frame, written as a PPM file.
+void WriteChart(const fs::path& File) {
+    std::ofstream Out(File, std::ios::binary);
+    Out << "P6\n400 300\n255\n";
+    for (int Y = 0; Y < 300; ++Y)
+        for (int X = 0; X < 400; ++X) {
+            const bool Frame = X == 0 || Y == 0 || X == 399 || Y == 299;
+            const char V = Frame ? 0 : static_cast<char>(255);
+            Out << V << V << V;
+        }
+}
+
+std::vector<QString> GuideTexts(const TfrmMain& Window) {
+    std::vector<QString> Texts;
+    for (const QLabel* Label :
+         Window.pnlGuideContent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        Texts.push_back(Label->text());
+    return Texts;
+}
+
+bool GuideHas(const TfrmMain& Window, const QString& Text) {
+    for (const QString& T : GuideTexts(Window))
+        if (T == Text)
+            return true;
+    return false;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Dir = fs::temp_directory_path() /
+              ("korvane-main-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        Chart = Dir / "chart.ppm";
+        WriteChart(Chart);
+        SetKorvaneDialogs(&Dialogs);
+        SetExceptionHandler([this](const std::exception& E) { Errors.push_back(E.what()); });
+        Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+        Window->resize(1000, 760);
+        Window->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        Window.reset();
+        SetKorvaneDialogs(nullptr);
+        SetExceptionHandler(nullptr);
+        fs::remove_all(Dir);
+    }
+
+    TPanZoomView& View() { return Window->pzImage->View(); }
+    void Click(int X, int Y) {
+        View().MouseDown({X, Y}, 1, 0);
+        View().MouseUp({X, Y}, 1, 0);
+    }
+    // Runs the posted requests (mode ends, guide links).
+    void Settle() {
+        for (int I = 0; I < 5; ++I)
+            QApplication::processEvents();
+    }
+    void Open() {
+        Window->OpenImage(QString::fromStdString(Chart.string()));
+        ASSERT_TRUE(Window->App().FileIsOpen());
+    }
+    // First point (50, 250) = (0, 0), skew (350, 250), second (350, 50) = (10, 5).
+    void Define() {
+        Dialogs.ScalePoints = {TScalePointAnswer{0, 0}, TScalePointAnswer{10, 5}};
+        Window->actEditDefineCoordinateSystem->Execute();
+        Click(50, 250);
+        Click(350, 250);
+        Click(350, 50);
+        Settle();
+    }
+
+    fs::path Dir, Chart;
+    TScriptedPrompter Prompter;
+    TScriptedDialogs Dialogs;
+    std::vector<std::string> Errors;
+    std::unique_ptr<TfrmMain> Window;
+};
+
+TEST_F(MainWindow, StartsWithOnlyTheFileCommandsAndTheIdleGuideForNoImage) {
+    EXPECT_EQ(Window->windowTitle(), "Korvane 5");
+    EXPECT_TRUE(Window->actFileOpen->isEnabled());
+    EXPECT_TRUE(Window->actFileExit->isEnabled());
+    EXPECT_FALSE(Window->actFileClose->isEnabled());
+    EXPECT_FALSE(Window->actEditDefineCoordinateSystem->isEnabled());
+    EXPECT_FALSE(Window->actViewZoomIn->isEnabled());
+    EXPECT_EQ(Window->actEditUndo->text(), "Can't &Undo");
+    EXPECT_FALSE(Window->actEditUndo->isEnabled());
+    EXPECT_EQ(Window->actDigitizeDelete->text(), "&Delete");
+    EXPECT_FALSE(Window->actDigitizeDelete->isEnabled());
+    EXPECT_FALSE(Window->mnuDigitizations->isEnabled());
+    EXPECT_FALSE(Window->lbDigs->isEnabled());
+    EXPECT_EQ(Window->actEditDefineCoordinateSystem->toolTip(), "Define coordinate system");
+    EXPECT_EQ(Window->actEditDefineCoordinateSystem->statusTip(),
+              "Define the image's coordinate system");
+    EXPECT_TRUE(GuideHas(*Window, "Select an image to digitize."));
+    EXPECT_TRUE(GuideHas(*Window, "Open an existing file"));
+    EXPECT_TRUE(GuideHas(*Window, "Scan an image"));
+    // Behaviour that later work brings stays disabled rather than pretending.
+    EXPECT_FALSE(Window->actEditPaint->isEnabled());
+    EXPECT_FALSE(Window->actDataExport->isEnabled());
+}
+
+TEST_F(MainWindow, OpeningSetsTheCaptionEnablesTheImageCommandsAndClosingUndoesIt) {
+    Open();
+    EXPECT_EQ(Window->windowTitle(), "chart.ppm - Korvane 5");
+    EXPECT_TRUE(Window->actFileClose->isEnabled());
+    EXPECT_TRUE(Window->actEditDefineCoordinateSystem->isEnabled());
+    EXPECT_TRUE(Window->actViewZoomIn->isEnabled());
+    EXPECT_TRUE(Window->actEditUnits->isEnabled());
+    EXPECT_TRUE(GuideHas(*Window, "Specify the coordinate system"));
+    EXPECT_TRUE(GuideHas(*Window, "Zoom in"));
+    EXPECT_EQ(Window->pzImage->Image().size(), QSize(400, 300));
+    EXPECT_EQ(Window->mnuRecentFiles->actions().size(), 1);
+
+    EXPECT_TRUE(Window->CloseImage());
+    EXPECT_EQ(Window->windowTitle(), "Korvane 5");
+    EXPECT_FALSE(Window->pzImage->HasImage());
+    EXPECT_FALSE(Window->actEditDefineCoordinateSystem->isEnabled());
+    EXPECT_TRUE(GuideHas(*Window, "Select an image to digitize."));
+}
+
+TEST_F(MainWindow, AFileThatCannotBeReadIsReportedAndNothingOpens) {
+    const fs::path Bad = Dir / "broken.png";
+    std::ofstream(Bad) << "not a picture";
+    Window->OpenImage(QString::fromStdString(Bad.string()));
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Kind, EMessageKind::Error);
+    EXPECT_EQ(Prompter.Asked[0].Text.rfind("Error opening file: ", 0), 0u);
+    EXPECT_FALSE(Window->App().FileIsOpen());
+    EXPECT_FALSE(Window->pzImage->HasImage());
+    EXPECT_EQ(Window->windowTitle(), "Korvane 5");
+}
+
+TEST_F(MainWindow, DefiningTheCoordinateSystemStepByStepThenUndoAndRedo) {
+    Open();
+    TAction& Define = *Window->actEditDefineCoordinateSystem;
+    const QKeySequence OldShortcut = Define.shortcut();
+    Dialogs.ScalePoints = {TScalePointAnswer{0, 0}, TScalePointAnswer{10, 5}};
+    Define.Execute();
+    auto* Mode = dynamic_cast<TDefiningScaleMode*>(Window->App().ModeManager().CurrentMode());
+    ASSERT_NE(Mode, nullptr);
+    EXPECT_EQ(Define.text(), "Cancel Coordinate System &Definition");
+    EXPECT_EQ(Define.toolTip(), "Cancel definition");
+    EXPECT_TRUE(Define.isChecked());
+    EXPECT_EQ(Define.shortcut(), QKeySequence(Qt::Key_Escape));
+    EXPECT_FALSE(Window->actViewZoomToArea->isEnabled());
+    EXPECT_TRUE(Window->pzImage->ShowScalePoints());
+    EXPECT_EQ(Window->App().StatusMessage(), "DEFINING SCALE: Set first scaling point.");
+    EXPECT_TRUE(GuideHas(*Window, "First scale point"));
+
+    Click(50, 250);
+    EXPECT_EQ(Window->App().StatusMessage(), "DEFINING SCALE: Set deskewing point.");
+    EXPECT_TRUE(GuideHas(*Window, "Skew point"));
+    Click(350, 250);
+    EXPECT_EQ(Window->App().StatusMessage(), "DEFINING SCALE: Set second scaling point.");
+    EXPECT_TRUE(GuideHas(*Window, "Second scale point"));
+    Click(350, 50);
+    Settle();
+    ASSERT_EQ(Dialogs.Asked.size(), 2u);
+    EXPECT_EQ(Dialogs.Asked[0].Caption, "First scaling point");
+    EXPECT_FALSE(Dialogs.Asked[0].ShowLogarithmic);
+    EXPECT_EQ(Dialogs.Asked[1].Caption, "Second scaling point");
+    EXPECT_TRUE(Dialogs.Asked[1].ShowLogarithmic);
+
+    EXPECT_EQ(Window->App().ModeManager().CurrentMode(), nullptr);
+    EXPECT_TRUE(Window->pzImage->ScaleDefined());
+    EXPECT_FALSE(Window->pzImage->ShowScalePoints());
+    EXPECT_EQ(Define.text(), "Re&define Coordinate System");
+    EXPECT_EQ(Define.statusTip(), "Redefine the image's coordinate system");
+    EXPECT_FALSE(Define.isChecked());
+    EXPECT_EQ(Define.shortcut(), OldShortcut);
+    EXPECT_TRUE(Window->actViewZoomToArea->isEnabled());
+    EXPECT_TRUE(Window->lbDigs->isEnabled());
+    EXPECT_TRUE(Window->actDigitizeNewFunctionalLine->isEnabled() ||
+                Window->App().CommandManager().Enabled(ckCreateFunctionalLine));
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Define Coordinate System");
+    EXPECT_TRUE(Window->App().FileIsDirty());
+    EXPECT_TRUE(GuideHas(*Window, "Functional"));
+
+    // The read-out: the pixel (200, 150) is (5, 2.5).
+    View().MouseMove({200, 150}, 0);
+    EXPECT_EQ(Window->CoordinatesText(), "X:  5.00        Y:  2.50  ");
+
+    Window->actEditUndo->Execute();
+    EXPECT_FALSE(Window->pzImage->ScaleDefined());
+    EXPECT_FALSE(Window->App().CommandManager().Enabled(ckCreateFunctionalLine));
+    EXPECT_EQ(Define.text(), "&Define Coordinate System");
+    EXPECT_TRUE(Window->CoordinatesText().isEmpty());
+    EXPECT_EQ(Window->actEditRedo->text(), "&Redo Define Coordinate System");
+    Window->actEditRedo->Execute();
+    EXPECT_TRUE(Window->pzImage->ScaleDefined());
+    EXPECT_TRUE(Window->App().CommandManager().Enabled(ckCreateFunctionalLine));
+    View().MouseMove({50, 50}, 0);
+    EXPECT_EQ(Window->CoordinatesText(), "X:  .00        Y:  5.00  ");
+}
+
+TEST_F(MainWindow, CancellingDialogsKeepsTheStepAndEscapeKeepsTheOldSystem) {
+    Open();
+    Define();
+    ASSERT_TRUE(Window->pzImage->ScaleDefined());
+    const TScaleSystem Old = Window->pzImage->Scale().DefinedScaleSystem();
+    const int HistoryCount = Window->App().History().Count();
+
+    // Redefining: the first dialog is cancelled, then answered; at the second point the
+    // dialog is cancelled: first and skew points stay.
+    Dialogs.ScalePoints = {std::nullopt, TScalePointAnswer{1, 1}, std::nullopt};
+    Window->actEditDefineCoordinateSystem->Execute();
+    EXPECT_FALSE(Window->pzImage->ScaleDefined());
+    Click(60, 240);
+    EXPECT_FALSE(Window->pzImage->Scale().FirstSlot().Set);
+    Click(60, 240);
+    EXPECT_TRUE(Window->pzImage->Scale().FirstSlot().Set);
+    Click(300, 240);
+    Click(300, 60);
+    EXPECT_TRUE(Window->pzImage->Scale().FirstSlot().Set);
+    EXPECT_TRUE(Window->pzImage->Scale().SkewSlot().Set);
+    EXPECT_FALSE(Window->pzImage->Scale().SecondSlot().Set);
+    EXPECT_EQ(Window->App().StatusMessage(), "DEFINING SCALE: Set second scaling point.");
+
+    // Escape ends the mode; the old coordinate system is in force again.
+    QKeyEvent Escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget()
+                                                        : static_cast<QWidget*>(Window.get()),
+                            &Escape);
+    Settle();
+    EXPECT_EQ(Window->App().ModeManager().CurrentMode(), nullptr);
+    EXPECT_TRUE(Window->pzImage->ScaleDefined());
+    EXPECT_EQ(Window->pzImage->Scale().DefinedScaleSystem().ImageToReal({200, 150}).X,
+              Old.ImageToReal({200, 150}).X);
+    EXPECT_EQ(Window->App().History().Count(), HistoryCount);
+    EXPECT_EQ(Window->actEditDefineCoordinateSystem->text(), "Re&define Coordinate System");
+    EXPECT_TRUE(Window->App().StatusMessage().empty());
+}
+
+TEST_F(MainWindow, ARedefinitionIsNamedSoAndPointsThatMakeNoSystemStartOver) {
+    Open();
+    Define();
+    // All three points on one row: no coordinate system; the definition starts again.
+    Dialogs.ScalePoints = {TScalePointAnswer{0, 0}, TScalePointAnswer{10, 5}};
+    Window->actEditDefineCoordinateSystem->Execute();
+    Click(50, 250);
+    Click(350, 250);
+    Click(200, 250);
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_FALSE(Window->pzImage->Scale().FirstSlot().Set);
+    EXPECT_EQ(Window->App().StatusMessage(), "DEFINING SCALE: Set first scaling point.");
+    ASSERT_NE(Window->App().ModeManager().CurrentMode(), nullptr);
+
+    Dialogs.ScalePoints = {TScalePointAnswer{0, 0}, TScalePointAnswer{20, 10}};
+    Click(50, 250);
+    Click(350, 250);
+    Click(350, 50);
+    Settle();
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Redefine Coordinate System");
+    View().MouseMove({200, 150}, 0);
+    EXPECT_EQ(Window->CoordinatesText(), "X:  10.00        Y:  5.00  ");
+    Window->actEditUndo->Execute();
+    View().MouseMove({200, 150}, 0);
+    EXPECT_EQ(Window->CoordinatesText(), "X:  5.00        Y:  2.50  ");
+}
+
+TEST_F(MainWindow, UnitsAndFormatsAreUndoableSettingsOfTheImage) {
+    Open();
+    Define();
+    Dialogs.Units = {std::nullopt, TStringPoint{"s", "m"}};
+    const int Before = Window->App().History().Count();
+    Window->actEditUnits->Execute();
+    EXPECT_EQ(Window->App().History().Count(), Before);
+    Window->actEditUnits->Execute();
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Set Units");
+    Dialogs.Formats = {std::make_pair(true, 3)};
+    Window->actEditFormats->Execute();
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Set Formats");
+    View().MouseMove({200, 150}, 0);
+    EXPECT_EQ(Window->CoordinatesText(), "X:  5.000  s      Y:  2.50  m");
+    Window->actEditUndo->Execute();
+    Window->actEditUndo->Execute();
+    View().MouseMove({200, 150}, 0);
+    EXPECT_EQ(Window->CoordinatesText(), "X:  5.00        Y:  2.50  ");
+}
+
+TEST_F(MainWindow, ClosingWithChangedDataAsksAndCancelKeepsTheImage) {
+    Open();
+    Define();
+    Prompter.Asked.clear();
+    EXPECT_FALSE(Window->close());
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Text, "Save changes to data?");
+    EXPECT_TRUE(Window->App().FileIsOpen());
+    EXPECT_EQ(Window->windowTitle(), "chart.ppm - Korvane 5");
+}
+
+TEST_F(MainWindow, ViewCommandsZoomByTheirFactorsAndKeysPanTheImage) {
+    Open();
+    Window->actViewZoomIn->Execute();
+    EXPECT_EQ(View().View().WindowExt, (TLongintPoint{300, 225}));
+    Window->actViewZoomOut->Execute();
+    EXPECT_EQ(View().View().WindowExt, (TLongintPoint{399, 299}));
+    Window->actViewActualSize->Execute();
+    EXPECT_EQ(View().View().WindowExt, (TLongintPoint{400, 300}));
+
+    // Zoomed in far enough for scroll bars, Ctrl+Alt pans and the arrows scroll by 10.
+    for (int I = 0; I < 6; ++I)
+        Window->actViewZoomIn->Execute();
+    ASSERT_TRUE(View().HorzScrollBar().Visible);
+    QWidget* Target = QApplication::focusWidget() ? QApplication::focusWidget() : Window.get();
+    // As from X: the state before the press; Qt adds the pressed modifier itself.
+    QKeyEvent CtrlAlt(QEvent::KeyPress, Qt::Key_Alt, Qt::ControlModifier);
+    QApplication::sendEvent(Target, &CtrlAlt);
+    EXPECT_TRUE(View().Panning());
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "PANNING: Hold down Ctrl and Alt keys. Move mouse or use arrow keys to pan image.");
+    const int Before = View().HorzScrollBar().Position;
+    QKeyEvent Right(QEvent::KeyPress, Qt::Key_Right, Qt::ControlModifier | Qt::AltModifier);
+    QApplication::sendEvent(Target, &Right);
+    EXPECT_EQ(View().HorzScrollBar().Position, Before + 10);
+    QKeyEvent Release(QEvent::KeyRelease, Qt::Key_Alt, Qt::ControlModifier | Qt::AltModifier);
+    QApplication::sendEvent(Target, &Release);
+    EXPECT_FALSE(View().Panning());
+    EXPECT_TRUE(Window->App().StatusMessage().empty());
+}
+
+TEST_F(MainWindow, ZoomToAreaIsAModeThatEndsAfterOneZoom) {
+    Open();
+    Window->actViewZoomToArea->Execute();
+    ASSERT_NE(dynamic_cast<TZoomingMode*>(Window->App().ModeManager().CurrentMode()), nullptr);
+    EXPECT_EQ(Window->actViewZoomToArea->text(), "Cancel &Zoom To Area");
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "ZOOMING TO AREA: Drag and release to define zoom area.");
+    EXPECT_TRUE(GuideHas(*Window, "Zoom To Area"));
+    View().MouseDown({10, 10}, 1, 0);
+    View().MouseMove({110, 110}, 0);
+    View().MouseUp({110, 110}, 1, 0);
+    Settle();
+    EXPECT_EQ(Window->App().ModeManager().CurrentMode(), nullptr);
+    EXPECT_FALSE(View().ZoomingIn());
+    EXPECT_EQ(Window->actViewZoomToArea->text(), "&Zoom To Area");
+    EXPECT_LT(View().View().WindowExt.X, 400);
+    EXPECT_TRUE(GuideHas(*Window, "Specify the coordinate system"));
+}
+
+TEST_F(MainWindow, GuideLinksRunTheirActions) {
+    Open();
+    QApplication::postEvent(
+        Window.get(),
+        new TGuideLinkEvent(&Window->Guide(), "Specify the coordinate system", QPoint(0, 0)));
+    Settle();
+    EXPECT_NE(dynamic_cast<TDefiningScaleMode*>(Window->App().ModeManager().CurrentMode()),
+              nullptr);
+}
+
+TEST_F(MainWindow, LayoutAndGuideStateSurviveARestart) {
+    Window->actViewCloseGuide->Execute();
+    EXPECT_FALSE(Window->pnlGuide->isVisible());
+    EXPECT_TRUE(Window->actViewShowGuide->isVisible());
+    EXPECT_FALSE(Window->actViewCloseGuide->isVisible());
+    Window->resize(900, 700);
+    QApplication::processEvents();
+    ASSERT_TRUE(Window->close());
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+    EXPECT_FALSE(Window->App().ApplicationParameters().ShowGuide);
+    EXPECT_EQ(Window->size(), QSize(900, 700));
+    Window->show();
+    EXPECT_FALSE(Window->pnlGuide->isVisible());
+}
+
+} // namespace
+} // namespace korvane
