@@ -1,0 +1,231 @@
+// Tests in a real X server (Xvfb, started by ctest through xvfb-run) with real input from
+// xdotool: the program starts and exits through its menu, and a chart is opened through the
+// File menu and its coordinate system defined with clicks and typed values.
+#include "app/MainWindow.h"
+#include "core/Prompter.h"
+#include "image/widgets/KorvaneWidgets.h"
+#include "interaction/views/KorvaneActions.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenuBar>
+#include <QProcess>
+#include <QScreen>
+#include <QWindow>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Runs one xdotool command line; every command has its own time limit.
+bool Xdotool(const std::string& Arguments) {
+    const std::string Command = "timeout 20 xdotool " + Arguments + " >/dev/null 2>&1";
+    return std::system(Command.c_str()) == 0;
+}
+
+// Keeps the event loop running until Done or the time is up.
+bool PumpUntil(const std::function<bool()>& Done, int Seconds) {
+    const auto Deadline = Clock::now() + std::chrono::seconds(Seconds);
+    while (!Done()) {
+        if (Clock::now() > Deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
+}
+
+fs::path TempFolder(const char* Name) {
+    const fs::path Dir = fs::temp_directory_path() /
+                         (std::string("korvane-x11-") + Name + "-" + std::to_string(::getpid()));
+    fs::remove_all(Dir);
+    fs::create_directories(Dir);
+    return Dir;
+}
+
+TEST(KorvaneProgram, StartsWithItsCaptionAndExitsThroughTheFileMenu) {
+    // A copy of the program in a folder of its own keeps its settings there.
+    const fs::path Dir = TempFolder("program");
+    const fs::path Program = Dir / "korvane";
+    fs::copy_file(KORVANE_PROGRAM, Program);
+
+    QProcess Process;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.insert("QT_QPA_PLATFORM", "xcb");
+    Process.setProcessEnvironment(Environment);
+    Process.start(QString::fromStdString(Program.string()), {});
+    ASSERT_TRUE(Process.waitForStarted(10000));
+    const bool Found = Xdotool("search --sync --name '^Korvane 5$'");
+    bool Exited = false;
+    if (Found) {
+        // No window manager: give the window the keyboard, then File > Exit.
+        Xdotool("search --name '^Korvane 5$' windowfocus --sync");
+        Xdotool("key --clearmodifiers alt+f");
+        Xdotool("key x");
+        Exited = Process.waitForFinished(15000);
+    }
+    if (!Exited) {
+        Process.kill();
+        Process.waitForFinished(5000);
+    }
+    EXPECT_TRUE(Found) << "no window captioned \"Korvane 5\" appeared";
+    EXPECT_TRUE(Exited) << "File > Exit did not end the program";
+    EXPECT_EQ(Process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(Process.exitCode(), 0);
+    EXPECT_TRUE(fs::exists(Dir / "Korvane5.app")) << "the settings were not written on exit";
+    fs::remove_all(Dir);
+}
+
+TEST(KorvaneWindow, OpensAChartAndDefinesItsCoordinateSystemWithClicksAndTypedValues) {
+    const std::string Case = "p01_clean_black_1px";
+    const fs::path CaseDir = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" / Case;
+    QFile TruthFile(QString::fromStdString((CaseDir / "truth.json").string()));
+    ASSERT_TRUE(TruthFile.open(QIODevice::ReadOnly));
+    const QJsonObject Truth = QJsonDocument::fromJson(TruthFile.readAll()).object();
+    const QJsonObject Axes = Truth["axes"].toObject();
+    const auto Pixel = [](const QJsonValue& V) {
+        const QJsonArray A = V.toObject()["pixel"].toArray();
+        return QPoint(A[0].toInt(), A[1].toInt());
+    };
+    const auto Values = [](const QJsonValue& V) {
+        const QJsonArray A = V.toObject()["value"].toArray();
+        return std::make_pair(A[0].toDouble(), A[1].toDouble());
+    };
+    ASSERT_FALSE(Axes["log_x"].toBool());
+    ASSERT_FALSE(Axes["log_y"].toBool());
+    const QPoint First = Pixel(Axes["first"]), Skew = Pixel(Axes["skew"]),
+                 Second = Pixel(Axes["second"]);
+    const auto [FirstX, FirstY] = Values(Axes["first"]);
+    const auto [SecondX, SecondY] = Values(Axes["second"]);
+    // A fourth pixel and its real value, from the truth's linear axes.
+    const QPoint Fourth((First.x() + Second.x()) / 2, (First.y() + Second.y()) / 2);
+    const double FourthX =
+        FirstX + (SecondX - FirstX) * (Fourth.x() - First.x()) / (Second.x() - First.x());
+    const double FourthY =
+        FirstY + (SecondY - FirstY) * (Fourth.y() - First.y()) / (Second.y() - First.y());
+
+    const fs::path Dir = TempFolder("window");
+    TScriptedPrompter Prompter;
+    std::vector<std::string> Errors;
+    SetExceptionHandler([&](const std::exception& E) { Errors.push_back(E.what()); });
+    auto Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+    Window->resize(1300, 900);
+    Window->move(0, 0);
+    Window->show();
+    Window->activateWindow();
+    ASSERT_TRUE(PumpUntil([&] { return Window->windowHandle()->isExposed(); }, 20));
+    PumpUntil([] { return false; }, 1);
+
+    // Where things are on the screen: the image is shown at actual size from the paint box's
+    // top-left corner; the menus are opened by clicking their titles.
+    const QPoint Origin = Window->pzImage->PaintBox()->mapToGlobal(QPoint(0, 0));
+    const auto TitleCentre = [&](QMenu* Menu) {
+        const QRect R = Window->menuBar()->actionGeometry(Menu->menuAction());
+        return Window->menuBar()->mapToGlobal(R.center());
+    };
+    const QPoint FileMenu = TitleCentre(Window->mnuFile);
+    const QPoint EditMenu = TitleCentre(Window->mnuEdit);
+    const auto Click = [](QPoint P) {
+        return Xdotool("mousemove --sync " + std::to_string(P.x()) + " " + std::to_string(P.y()) +
+                       " click 1");
+    };
+    const auto ScreenOf = [&](QPoint ImagePixel) { return Origin + ImagePixel; };
+    const std::string Image = (CaseDir / (Case + ".png")).string();
+    const std::string Title = Case + ".png - Korvane 5";
+
+    std::atomic<bool> Done{false};
+    std::string Failed;
+    std::mutex FailedLock;
+    std::thread Script([&] {
+        const auto Step = [&](bool Ok, const char* What) {
+            if (!Ok) {
+                std::lock_guard<std::mutex> Lock(FailedLock);
+                if (Failed.empty())
+                    Failed = What;
+            }
+            return Ok;
+        };
+        const auto Type = [](const std::string& Text) {
+            return Xdotool("type --delay 20 '" + Text + "'");
+        };
+        const auto Dialog = [](const std::string& Caption) {
+            return Xdotool("search --sync --name '^" + Caption + "$' windowfocus --sync");
+        };
+        [&] {
+            if (!Step(Click(FileMenu), "opening the File menu") ||
+                !Step(Xdotool("key o"), "choosing Open") || !Step(Dialog("Open"), "file dialog") ||
+                !Step(Type(Image), "typing the file name") ||
+                !Step(Xdotool("key Return"), "confirming the file") ||
+                !Step(Xdotool("search --sync --name '^" + Title + "$'"), "caption with the file"))
+                return;
+            if (!Step(Click(EditMenu), "opening the Edit menu") ||
+                !Step(Xdotool("key d"), "choosing Define Coordinate System") ||
+                !Step(Click(ScreenOf(First)), "clicking the first point") ||
+                !Step(Dialog("First scaling point"), "first point dialog") ||
+                !Step(Type(QString::number(FirstX).toStdString()), "typing X") ||
+                !Step(Xdotool("key Tab"), "Tab") ||
+                !Step(Type(QString::number(FirstY).toStdString()), "typing Y") ||
+                !Step(Xdotool("key Return"), "OK"))
+                return;
+            if (!Step(Xdotool("search --sync --name '^" + Title + "$' windowfocus --sync"),
+                      "back to the window") ||
+                !Step(Click(ScreenOf(Skew)), "clicking the skew point") ||
+                !Step(Click(ScreenOf(Second)), "clicking the second point") ||
+                !Step(Dialog("Second scaling point"), "second point dialog") ||
+                !Step(Type(QString::number(SecondX).toStdString()), "typing X") ||
+                !Step(Xdotool("key Tab Tab"), "Tab past the logarithmic box") ||
+                !Step(Type(QString::number(SecondY).toStdString()), "typing Y") ||
+                !Step(Xdotool("key Return"), "OK"))
+                return;
+            Step(Xdotool("mousemove --sync " + std::to_string(ScreenOf(Fourth).x()) + " " +
+                         std::to_string(ScreenOf(Fourth).y())),
+                 "moving to the fourth pixel");
+        }();
+        if (!Failed.empty()) // Leave no modal dialog open behind.
+            for (int I = 0; I < 3; ++I)
+                Xdotool("key Escape");
+        Done = true;
+    });
+    const bool InTime = PumpUntil([&] { return Done.load(); }, 150);
+    if (!InTime)
+        Xdotool("key Escape");
+    Script.join();
+    PumpUntil([&] { return Window->CoordinatesText().startsWith("X:"); }, 5);
+
+    // The screenshot stays in the build folder for a look.
+    QScreen* Screen = QGuiApplication::primaryScreen();
+    Screen->grabWindow(0).save(QString::fromStdString(KORVANE_BINARY_DIR) +
+                               "/korvane-define-scale.png");
+
+    EXPECT_TRUE(InTime);
+    EXPECT_TRUE(Failed.empty()) << "failed at: " << Failed;
+    EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : Errors.front());
+    EXPECT_EQ(Window->windowTitle().toStdString(), Title);
+    EXPECT_TRUE(Window->pzImage->ScaleDefined());
+    const QString Expected =
+        QString("X:  %1        Y:  %2  ").arg(FourthX, 0, 'f', 2).arg(FourthY, 0, 'f', 2);
+    EXPECT_EQ(Window->CoordinatesText().toStdString(), Expected.toStdString());
+    EXPECT_EQ(Window->actEditDefineCoordinateSystem->text().toStdString(),
+              "Re&define Coordinate System");
+
+    Prompter.Asked.clear();
+    Window.reset();
+    SetExceptionHandler(nullptr);
+    fs::remove_all(Dir);
+}
+
+} // namespace
+} // namespace korvane
