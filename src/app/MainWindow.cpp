@@ -46,7 +46,18 @@ namespace {
 constexpr int MainHelpContext = 900;
 
 // Small toolbar pictures drawn in code where the style has none that fits.
-enum class EIcon { Axes, Brush, Zoom, SelectArea, Calculate, Sort };
+enum class EIcon {
+    Axes,
+    Brush,
+    Zoom,
+    SelectArea,
+    Calculate,
+    Sort,
+    Help,
+    FunctionalLine,
+    NonfunctionalLine,
+    Scatter
+};
 
 QIcon DrawnIcon(EIcon Kind) {
     QPixmap Pixmap(16, 16);
@@ -95,6 +106,35 @@ QIcon DrawnIcon(EIcon Kind) {
         P.drawPath(Sigma);
         break;
     }
+    case EIcon::Help: {
+        P.setPen(Qt::NoPen);
+        P.setBrush(QColor(40, 90, 200));
+        P.drawEllipse(QRectF(1, 1, 14, 14));
+        QFont Font = P.font();
+        Font.setPixelSize(12);
+        Font.setBold(true);
+        P.setFont(Font);
+        P.setPen(Qt::white);
+        P.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, "?");
+        break;
+    }
+    case EIcon::FunctionalLine: {
+        QPainterPath Curve;
+        Curve.moveTo(1, 13);
+        Curve.cubicTo(5, 1, 9, 15, 15, 3);
+        P.drawPath(Curve);
+        break;
+    }
+    case EIcon::NonfunctionalLine:
+        P.drawEllipse(QRectF(2, 3, 12, 9));
+        P.drawLine(QPointF(8, 12), QPointF(8, 15));
+        break;
+    case EIcon::Scatter:
+        P.setPen(Qt::NoPen);
+        P.setBrush(QColor(30, 30, 30));
+        for (const QPointF C : {QPointF(3, 12), QPointF(6, 6), QPointF(10, 9), QPointF(13, 3)})
+            P.drawEllipse(C, 1.6, 1.6);
+        break;
     case EIcon::Sort:
         P.drawLine(QPointF(4.5, 2), QPointF(4.5, 14));
         P.drawLine(QPointF(4.5, 14), QPointF(2, 11));
@@ -448,7 +488,7 @@ void TfrmMain::CreateActions() {
     Kind(actDataExport, ckExportData);
 
     actHelpContents = Make("actHelpContents", "&Contents", "Help|Display help contents");
-    actHelpContents->setIcon(S->standardIcon(QStyle::SP_DialogHelpButton));
+    actHelpContents->setIcon(DrawnIcon(EIcon::Help));
     actHelpContents->OnExecute = [] { ShowHelpTopic(MainHelpContext); };
     actHelpIndex = Make("actHelpIndex", "&Index", "Help index|Display help index");
     actHelpIndex->OnExecute = [] { ShowHelpTopic(MainHelpContext); };
@@ -457,6 +497,20 @@ void TfrmMain::CreateActions() {
         TfrmAbout About(this);
         About.exec();
     };
+
+    // F1: the help topic of the window or of the running mode; Shift+F1: what's this.
+    auto* ContextHelp = new QAction(this);
+    ContextHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(ContextHelp, &QAction::triggered, this, [this] {
+        QWidget* Focus = QApplication::focusWidget();
+        int Context = Focus ? HelpContextOf(*Focus) : 0;
+        if (Context == 0)
+            Context = HelpContextOf(*this);
+        ShowHelpTopic(Context);
+    });
+    addAction(ContextHelp);
+    QAction* WhatsThis = QWhatsThis::createAction(this);
+    addAction(WhatsThis);
 
     // Shortcuts work wherever the focus is in the window.
     for (QAction* Action : findChildren<TAction*>()) {
@@ -1139,6 +1193,10 @@ void TfrmMain::DigitizationInserted(TDigitization& Digitization, std::int32_t In
     Digitization.SetPanel(pzImage);
     Digitization.AddListener(this);
     auto* Item = new QListWidgetItem(Q(Digitization.Name()));
+    Item->setIcon(DrawnIcon(dynamic_cast<TScatter*>(&Digitization) ? EIcon::Scatter
+                            : dynamic_cast<TFunctionalLine*>(&Digitization)
+                                ? EIcon::FunctionalLine
+                                : EIcon::NonfunctionalLine));
     const TColor C = Digitization.DisplayColor();
     Item->setForeground(QColor(GetRValue(C), GetGValue(C), GetBValue(C)));
     lbDigs->insertItem(Index, Item);
@@ -1285,8 +1343,18 @@ bool TfrmMain::eventFilter(QObject* Watched, QEvent* Event) {
     auto* Key = static_cast<QKeyEvent*>(Event);
     bool Consumed = false;
     Guarded([&] {
-        Consumed = Type == QEvent::KeyPress ? KeyDown(Watched, Key->key(), Key->modifiers())
-                                            : KeyUp(Watched, Key->key(), Key->modifiers());
+        if (Type == QEvent::KeyRelease) {
+            Consumed = KeyUp(Watched, Key->key(), Key->modifiers());
+            return;
+        }
+        Consumed = KeyDown(Watched, Key->key(), Key->modifiers());
+        // The character of the key goes to the current mode as a key press.
+        TApplicationMode* Mode = FApp->ModeManager().CurrentMode();
+        if (!Consumed && Mode && Key->text().size() == 1) {
+            char16_t Char = Key->text().at(0).unicode();
+            Mode->KeyPress(Watched, Char);
+            Consumed = Char == 0;
+        }
     });
     return Consumed;
 }

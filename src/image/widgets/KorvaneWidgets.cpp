@@ -61,7 +61,11 @@ struct TAxisMapping {
     std::int64_t PixelAt(std::int64_t C) const {
         std::int64_t X =
             WindowOrg + CeilDiv((2 * (C - ViewportOrg) + 1) * WindowExt, 2 * ViewportExt) - 1;
-        return WindowOrg + ((C - ViewportOrg) * WindowExt) / ViewportExt;
+        while (BlockStart(X + 1) <= C)
+            ++X;
+        while (BlockStart(X) > C)
+            --X;
+        return X;
     }
 };
 
@@ -476,6 +480,7 @@ void TKorvanePanel::Compose(const QRect& Device) {
         throw;
     }
     EndCanvas();
+    DrawOverlays(Device);
     FComposing = false;
 }
 
