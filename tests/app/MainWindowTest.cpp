@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
 
+#include "core/Digitizations.h"
 #include "core/Prompter.h"
 #include "image/widgets/KorvaneWidgets.h"
+#include "image/widgets/SupportWidgets.h"
 #include "interaction/views/GuideControls.h"
 #include "interaction/views/KorvaneActions.h"
 #include "interaction/views/KorvaneDialogs.h"
@@ -424,6 +426,60 @@ TEST_F(MainWindow, GuideLinksRunTheirActions) {
     Settle();
     EXPECT_NE(dynamic_cast<TDefiningScaleMode*>(Window->App().ModeManager().CurrentMode()),
               nullptr);
+}
+
+TEST_F(MainWindow, OpeningASecondImageClosesTheFirstWithItsQuestion) {
+    Open();
+    Define();
+    const fs::path Other = Dir / "other.ppm";
+    WriteChart(Other);
+    Prompter.Asked.clear();
+    Window->OpenImage(QString::fromStdString(Other.string())); // Cancel: the first stays
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Text, "Save changes to data?");
+    EXPECT_EQ(Window->windowTitle(), "chart.ppm - Korvane 5");
+    Prompter = TScriptedPrompter({EMessageAnswer::Yes});
+    Window->OpenImage(QString::fromStdString(Other.string()));
+    EXPECT_EQ(Window->windowTitle(), "other.ppm - Korvane 5");
+    EXPECT_FALSE(Window->pzImage->ScaleDefined());
+    EXPECT_EQ(Window->App().History().Count(), 0);
+    // The first image's work was saved: reopening it brings its coordinate system back.
+    Window->OpenImage(QString::fromStdString(Chart.string()));
+    EXPECT_TRUE(Window->pzImage->ScaleDefined());
+    EXPECT_EQ(Window->mnuRecentFiles->actions().size(), 2);
+}
+
+TEST_F(MainWindow, DataSetsAppearInTheListAndTheDeleteCaptionNamesTheCurrentOne) {
+    Open();
+    Define();
+    auto Line = TDigitizationRegistry::Create("TFunctionalLine", "Upper curve");
+    Line->SetColorIndex(2);
+    Window->App().InsertDigitization(std::move(Line), 0);
+    ASSERT_EQ(Window->lbDigs->count(), 1);
+    EXPECT_EQ(Window->lbDigs->item(0)->text(), "Upper curve");
+    EXPECT_EQ(Window->lbDigs->currentRow(), 0);
+    EXPECT_EQ(Window->actDigitizeDelete->text(), "&Delete Upper curve");
+    EXPECT_TRUE(Window->mnuDigitizations->isEnabled());
+    EXPECT_TRUE(Window->actViewDigitizationsLines->isEnabled());
+    EXPECT_FALSE(Window->actViewDigitizationsScatters->isEnabled());
+    // Hiding all keeps the current data set visible.
+    Window->actViewDigitizationsNone->Execute();
+    EXPECT_TRUE(Window->App().Digitization(0).Visible);
+    Window->App().DeleteAllDigitizations();
+    EXPECT_EQ(Window->lbDigs->count(), 0);
+    EXPECT_EQ(Window->actDigitizeDelete->text(), "&Delete");
+    EXPECT_FALSE(Window->mnuDigitizations->isEnabled());
+}
+
+TEST_F(MainWindow, TheDataPanelFloatsInItsOwnWindowAndDocksBack) {
+    Window->actViewSeparateWindow->Execute();
+    EXPECT_TRUE(Window->pnlData->isFloating());
+    EXPECT_TRUE(Window->actViewSeparateWindow->isChecked());
+    Window->pnlData->close(); // closing the floating window docks it
+    QApplication::processEvents();
+    EXPECT_FALSE(Window->pnlData->isFloating());
+    EXPECT_TRUE(Window->pnlData->isVisible());
+    EXPECT_FALSE(Window->actViewSeparateWindow->isChecked());
 }
 
 TEST_F(MainWindow, LayoutAndGuideStateSurviveARestart) {
