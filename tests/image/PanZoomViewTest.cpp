@@ -45,8 +45,10 @@ TEST(PanZoomView, ZoomStepsTruncateAndStopAtSixteen) {
     const std::vector<TCase> Cases = {
         {{In}, {600, 450}},
         {{In, Out}, {799, 599}}, // each step truncates
-        {{Out}, {1066, 799}},    // 4/3 as a double is just below 4/3 {std::vector<double>(12, In),
-                                 // {50, 37}}, // 800 / 16, 600 div 16
+        // 4/3 as a double is just below 4/3.
+        {{Out}, {1066, 799}},
+        // 800 / 16, 600 div 16.
+        {std::vector<double>(12, In), {50, 37}},
         {{0.5}, {400, 300}},
     };
     for (const TCase& C : Cases) {

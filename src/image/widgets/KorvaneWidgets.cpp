@@ -710,7 +710,10 @@ void TKorvanePanel::RebuildPenCursor() {
     // A pen wider than the cursor shows as the cursor's border.
     GPenCursorSize = static_cast<int>(std::clamp<std::int64_t>(S, 2, 32));
     FPenCursor = std::make_unique<QCursor>(PenCursorOfSize(GPenCursorSize));
-    FView.SetPaintBoxCursor(5);
+    // Shown while painting; built earlier it would otherwise be saved with the states that
+    // painting pushes and come back after painting ends.
+    if (FView.Painting() || FView.PaintBoxCursor() == 5)
+        FView.SetPaintBoxCursor(5);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,0 +1,69 @@
+// Composing the image panel's whole view: a 10000 x 10000 working image in a panel of about
+// 1200 x 800 at actual size, at zoom 4 and at zoom 16, scrolled into the image's middle.
+
+#include "image/widgets/KorvaneWidgets.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+
+using namespace korvane;
+
+namespace {
+
+constexpr int ImageSize = 10000;
+
+QImage LargeImage() {
+    QImage Image(ImageSize, ImageSize, QImage::Format_RGB888);
+    for (int Y = 0; Y < ImageSize; ++Y) {
+        uchar* Row = Image.scanLine(Y);
+        for (int X = 0; X < ImageSize; ++X) {
+            Row[3 * X] = static_cast<uchar>(X);
+            Row[3 * X + 1] = static_cast<uchar>(Y);
+            Row[3 * X + 2] = static_cast<uchar>(X ^ Y);
+        }
+    }
+    return Image;
+}
+
+// Created in main, after the application object.
+TKorvanePanel* GPanel = nullptr;
+
+// Zoom is the number of device pixels per image pixel.
+void BM_RepaintImage(benchmark::State& State) {
+    TKorvanePanel& P = *GPanel;
+    P.View().ResetView();
+    if (State.range(0) > 1)
+        P.View().ZoomBy(1.0 / static_cast<double>(State.range(0)));
+    P.View().ScrollHorizontally(ImageSize / 2);
+    P.View().ScrollVertically(ImageSize / 2);
+    for (auto _ : State) {
+        P.RepaintImage();
+        benchmark::DoNotOptimize(P.Composition().constBits());
+    }
+    const QSize Box = P.PaintBox()->size();
+    State.SetItemsProcessed(State.iterations() * Box.width() * Box.height());
+    State.SetLabel(std::to_string(Box.width()) + "x" + std::to_string(Box.height()));
+}
+BENCHMARK(BM_RepaintImage)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication App(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    {
+        TKorvanePanel Panel;
+        Panel.resize(1200, 800);
+        Panel.show();
+        Panel.SetImage(LargeImage());
+        GPanel = &Panel;
+        benchmark::RunSpecifiedBenchmarks();
+        GPanel = nullptr;
+    }
+    benchmark::Shutdown();
+    return 0;
+}
