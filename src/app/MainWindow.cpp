@@ -9,10 +9,13 @@
 #include "image/Scanner.h"
 #include "image/widgets/KorvaneWidgets.h"
 #include "image/widgets/SupportWidgets.h"
+#include "interaction/views/DigitizingCommands.h"
+#include "interaction/views/DigitizingModes.h"
 #include "interaction/views/GuideControls.h"
 #include "interaction/views/KorvaneActions.h"
 #include "interaction/views/KorvaneCommands.h"
 #include "interaction/views/KorvaneModes.h"
+#include "output/views/DigitizationDataViews.h"
 #include "output/views/HelpUtils.h"
 
 #include <QApplication>
@@ -34,7 +37,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
-#include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWhatsThis>
@@ -171,6 +173,14 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Pare
     CreateControls();
     CreateMenus();
 
+    FLineDataPanel = std::make_unique<TLineDataPanel>(pnlDataProperties, lblDataStatus, dgDigData,
+                                                      cboCurveApproximator, pnlLineDataProperties,
+                                                      pnlParamPanelParent);
+    FScatterDataPanel =
+        std::make_unique<TScatterDataPanel>(pnlDataProperties, lblDataStatus, dgDigData);
+    FLineDataPanel->SetActive(false);
+    FScatterDataPanel->SetActive(false);
+
     FGuide->SetHost(pnlGuideContent);
     FGuide->SetReceiver(this);
 
@@ -231,6 +241,8 @@ TfrmMain::~TfrmMain() {
     FApp->CommandManager().RemoveListener(this);
     FApp->History().RemoveListener(this);
     FApp->RemoveListener(this);
+    FLineDataPanel.reset();
+    FScatterDataPanel.reset();
     pzImage->View().RemoveListener(this);
     pzImage->Scale().OnScaleDefined = nullptr;
     pzImage->Scale().OnScaleUndefined = nullptr;
@@ -427,26 +439,53 @@ void TfrmMain::CreateActions() {
         Make("actDigitizeNewFunctionalLine", "New &Functional Line",
              "New functional line|Create new functional line digitization");
     Kind(actDigitizeNewFunctionalLine, ckCreateFunctionalLine);
+    actDigitizeNewFunctionalLine->OnExecute = [this] {
+        CreateDigitization(std::make_unique<TCreateFunctionalLineCommand>());
+    };
     actDigitizeNewNonfunctionalLine =
         Make("actDigitizeNewNonfunctionalLine", "New &Nonfunctional Line",
              "New nonfunctional line|Create new nonfunctional line digitization");
     Kind(actDigitizeNewNonfunctionalLine, ckCreateNonfunctionalLine);
+    actDigitizeNewNonfunctionalLine->OnExecute = [this] {
+        CreateDigitization(std::make_unique<TCreateNonfunctionalLineCommand>());
+    };
     actDigitizeNewScatter = Make("actDigitizeNewScatter", "New &Scatter",
                                  "New scatter|Create new scatter digitization");
     Kind(actDigitizeNewScatter, ckCreateScatter);
+    actDigitizeNewScatter->OnExecute = [this] {
+        CreateDigitization(std::make_unique<TCreateScatterCommand>());
+    };
     actDigitizeDelete =
         Make("actDigitizeDelete", "&Delete", "Delete|Delete currently selected digitization");
+    actDigitizeDelete->OnExecute = [this] { DeleteCurrentDigitization(); };
     actDigitizeBack = Make("actDigitizeBack", "&Back", "Back|Step digitizer back one point");
     actDigitizeBack->setShortcut(QKeySequence("Alt+Left"));
     actDigitizeBack->setIcon(S->standardIcon(QStyle::SP_MediaSeekBackward));
     Kind(actDigitizeBack, ckBackUp);
+    actDigitizeBack->OnExecute = [this] {
+        auto* Line = dynamic_cast<TLine*>(CurrentDigitization());
+        if (!Line)
+            throw EAssertion("actDigitizeBackExecute");
+        Line->SetEraseFrom(Line->Count() - 1);
+        ExecuteCommand(FApp->History(), std::make_unique<TEraseCommand>(), {Line, pzImage});
+    };
     actDigitizeResume = Make("actDigitizeResume", "&Resume", "Resume|Resume digitizer");
     actDigitizeResume->setShortcut(QKeySequence("Ctrl+R"));
     actDigitizeResume->setIcon(S->standardIcon(QStyle::SP_MediaPlay));
     Kind(actDigitizeResume, ckResume);
+    actDigitizeResume->OnExecute = [this] {
+        TApplicationModeManager& Modes = FApp->ModeManager();
+        while (Modes.CurrentMode() && !dynamic_cast<TDigitizingMode*>(Modes.CurrentMode()))
+            Modes.EndMode();
+        if (auto* Mode = dynamic_cast<TLineMode*>(Modes.CurrentMode()))
+            Mode->ResumeDigitizing();
+    };
     actDigitizePause = Make("actDigitizePause", "&Pause", "Pause|Pause digitizer");
     actDigitizePause->setIcon(S->standardIcon(QStyle::SP_MediaPause));
     Kind(actDigitizePause, ckStop);
+    actDigitizePause->OnExecute = [this] {
+        ExecuteCommand(FApp->History(), std::make_unique<TStopCommand>(), {CurrentDigitization()});
+    };
 
     actDataProperties = Make("actDataProperties", "&Properties...",
                              "Data properties|Edit visual properties of data");
@@ -538,6 +577,9 @@ void TfrmMain::CreateControls() {
     pzImage->ThicknessToleranceSource = [this] {
         return FApp->FileParameters().VectorizerParameters.ThicknessTolerance();
     };
+    pzImage->FollowerSettingsSource = [this]() -> const TVectorizerParameters& {
+        return FApp->FileParameters().VectorizerParameters;
+    };
     pzImage->SelectedPointColorSource = [this] {
         return FApp->FileParameters().VectorizerParameters.SelectedPointColor;
     };
@@ -618,21 +660,30 @@ void TfrmMain::CreateControls() {
     auto* DataLayout = new QVBoxLayout(DataPanel);
     DataLayout->setContentsMargins(2, 2, 2, 2);
     DataLayout->addWidget(new QLabel("Data", DataPanel));
+    // The data properties: for lines, the approximator choice and its parameter panel.
+    pnlDataProperties = new QWidget(DataPanel);
+    pnlDataProperties->setObjectName("pnlDataProperties");
+    auto* PropertiesLayout = new QVBoxLayout(pnlDataProperties);
+    PropertiesLayout->setContentsMargins(0, 0, 0, 0);
+    pnlLineDataProperties = new QWidget(pnlDataProperties);
+    pnlLineDataProperties->setObjectName("pnlLineDataProperties");
+    auto* LineLayout = new QVBoxLayout(pnlLineDataProperties);
+    LineLayout->setContentsMargins(0, 0, 0, 0);
     auto* ShowRow = new QHBoxLayout();
-    auto* ShowLabel = new QLabel("&Show", DataPanel);
-    cboCurveApproximator = new QComboBox(DataPanel);
+    auto* ShowLabel = new QLabel("&Show", pnlLineDataProperties);
+    cboCurveApproximator = new QComboBox(pnlLineDataProperties);
     cboCurveApproximator->setObjectName("cboCurveApproximator");
-    cboCurveApproximator->setEnabled(false);
     ShowLabel->setBuddy(cboCurveApproximator);
     ShowRow->addWidget(ShowLabel);
     ShowRow->addWidget(cboCurveApproximator, 1);
-    DataLayout->addLayout(ShowRow);
-    dgDigData = new QTableWidget(0, 2, DataPanel);
+    LineLayout->addLayout(ShowRow);
+    pnlParamPanelParent = new QWidget(pnlLineDataProperties);
+    pnlParamPanelParent->setObjectName("pnlParamPanelParent");
+    LineLayout->addWidget(pnlParamPanelParent);
+    PropertiesLayout->addWidget(pnlLineDataProperties);
+    DataLayout->addWidget(pnlDataProperties);
+    dgDigData = new TDigitizationGrid(DataPanel);
     dgDigData->setObjectName("dgDigData");
-    dgDigData->setSelectionBehavior(QAbstractItemView::SelectRows);
-    dgDigData->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    dgDigData->verticalHeader()->setVisible(false);
-    dgDigData->verticalHeader()->setDefaultSectionSize(dgDigData->fontMetrics().height() + 4);
     dgDigData->setContextMenuPolicy(Qt::CustomContextMenu);
     DataLayout->addWidget(dgDigData, 1);
     lblDataStatus = new QLabel(DataPanel);
@@ -656,7 +707,7 @@ void TfrmMain::CreateControls() {
             [this](const QPoint& P) { popCoords->popup(stbCoords->mapToGlobal(P)); });
     connect(lbDigs, &QListWidget::customContextMenuRequested, this,
             [this](const QPoint& P) { popDigs->popup(lbDigs->viewport()->mapToGlobal(P)); });
-    connect(dgDigData, &QTableWidget::customContextMenuRequested, this,
+    connect(dgDigData, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& P) { popDigData->popup(dgDigData->viewport()->mapToGlobal(P)); });
 }
 
@@ -1181,11 +1232,75 @@ void TfrmMain::ActivateDigitization(std::int32_t Index) {
         throw EAssertion("OpenDig");
     UpdateDeleteAction();
     TDigitization& D = FApp->Digitization(Index);
+    TApplicationModeManager& Modes = FApp->ModeManager();
+    if (auto* Mode = Modes.FindMode<TDigitizingMode>(); Mode && Mode->Digitization == &D)
+        return;
     if (!D.Visible) {
         D.Visible = true;
         pzImage->RepaintImage();
     }
+    while (Modes.FindMode<TDigitizingMode>())
+        Modes.EndMode();
+    std::unique_ptr<TApplicationCommand> Open;
+    TDigitizationDataPanel* View = nullptr;
+    if (dynamic_cast<TFunctionalLine*>(&D)) {
+        Open = std::make_unique<TOpenFunctionalLineCommand>();
+        View = FLineDataPanel.get();
+    } else if (dynamic_cast<TNonfunctionalLine*>(&D)) {
+        Open = std::make_unique<TOpenNonfunctionalLineCommand>();
+        View = FLineDataPanel.get();
+    } else if (dynamic_cast<TScatter*>(&D)) {
+        Open = std::make_unique<TOpenScatterCommand>();
+        View = FScatterDataPanel.get();
+    } else {
+        throw EKorvane("Unknown digitization class: " + D.ClassName());
+    }
+    ExecuteCommand(FApp->History(), std::move(Open), {pzImage, &D, View, statusBar()});
     pzImage->RepaintImage();
+}
+
+void TfrmMain::CreateDigitization(std::unique_ptr<TApplicationCommand> Command) {
+    ExecuteCommand(FApp->History(), std::move(Command), {});
+    const int Last = lbDigs->count() - 1;
+    if (Last < 0)
+        return;
+    lbDigs->setCurrentRow(Last);
+    ActivateDigitization(Last);
+}
+
+void TfrmMain::DeleteCurrentDigitization() {
+    TDigitization* Current = CurrentDigitization();
+    if (!Current)
+        throw EAssertion("actDigitizeDeleteExecute");
+    TApplicationModeManager& Modes = FApp->ModeManager();
+    if (auto* Mode = Modes.FindMode<TDigitizingMode>(); Mode && Mode->Digitization == Current)
+        while (Modes.CurrentMode())
+            Modes.EndMode();
+    ExecuteCommand(FApp->History(), std::make_unique<TDeleteDigitizationCommand>(),
+                   {FApp->IndexOf(*Current)});
+}
+
+bool TfrmMain::FollowerRunning() const {
+    const auto* Line = dynamic_cast<const TLine*>(CurrentDigitization());
+    return Line && Line->Following();
+}
+
+void TfrmMain::FollowingStarted(TLine&) {
+    SetDigitizationListEnabled(false);
+    actDigitizePause->setShortcut(QKeySequence(Qt::Key_Escape));
+}
+
+void TfrmMain::FollowingEnded() {
+    SetDigitizationListEnabled(pzImage->ScaleDefined());
+    actDigitizePause->setShortcut(QKeySequence());
+}
+
+void TfrmMain::FollowingFailed(TLine&) {
+    FollowingEnded();
+}
+
+void TfrmMain::FollowingFinished(TLine&) {
+    FollowingEnded();
 }
 
 void TfrmMain::DigitizationInserted(TDigitization& Digitization, std::int32_t Index) {
@@ -1235,7 +1350,11 @@ void TfrmMain::DigitizationChanged(TDigitization& Digitization) {
     UpdateDeleteAction();
 }
 
-void TfrmMain::PointsAdded(TDigitization&) {
+void TfrmMain::PointsAdded(TDigitization& Digitization) {
+    // A running follower draws its points itself.
+    const auto* Line = dynamic_cast<const TLine*>(&Digitization);
+    if (Line && Line->Following())
+        return;
     pzImage->RepaintImage();
 }
 
@@ -1371,7 +1490,7 @@ bool TfrmMain::KeyDown(QObject* Receiver, int QtKey, Qt::KeyboardModifiers Shift
     }
     TPanZoomView& View = pzImage->View();
     if (FApp->FileIsOpen() && TPanningMode::IsActivatedBy(Shift) && !View.Panning()) {
-        {
+        if (!FollowerRunning()) {
             View.SetPanning(true);
             FSavedStatusMessage = FApp->StatusMessage();
             FApp->SetStatusMessage("PANNING: Hold down Ctrl and Alt keys. Move mouse or use arrow "

@@ -19,7 +19,6 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QSplitter;
-class QTableWidget;
 class QToolButton;
 
 namespace korvane {
@@ -30,6 +29,10 @@ class TGuideContentContainer;
 class TKorvanePanel;
 class TQtModeEndPoster;
 class TUnclosableDockForm;
+class TDigitizationGrid;
+class TLineDataPanel;
+class TScatterDataPanel;
+class TDigitizationDataPanel;
 
 // The program's one top-level window: the image panel, the guide, the coordinate read-out,
 // the list of data sets and their data, and every menu, toolbar button and key turned into a
@@ -41,7 +44,7 @@ class TfrmMain : public QMainWindow,
                  public IHistoryListener,
                  public IFileParametersListener,
                  public IPanelListener,
-                 public virtual IDigitizationListener {
+                 public ILineListener {
 public:
     // Folder: where "Korvane5.app" and the folder "par" live. Messages go through Prompter.
     TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Parent = nullptr);
@@ -85,8 +88,11 @@ public:
     TUnclosableDockForm* pnlData = nullptr;
     QListWidget* lbDigs = nullptr;
     QSplitter* splData = nullptr;
+    QWidget* pnlDataProperties = nullptr;
+    QWidget* pnlLineDataProperties = nullptr;
+    QWidget* pnlParamPanelParent = nullptr;
     QComboBox* cboCurveApproximator = nullptr;
-    QTableWidget* dgDigData = nullptr;
+    TDigitizationGrid* dgDigData = nullptr;
     QLabel* lblDataStatus = nullptr;
     QMenu *mnuFile, *mnuRecentFiles, *mnuImport, *mnuEdit, *mnuView, *mnuDigitizations,
         *mnuDigitize, *mnuData, *mnuDataSort, *mnuHelp;
@@ -113,6 +119,13 @@ public:
     void DigitizationChanged(TDigitization& Digitization) override;
     void PointsAdded(TDigitization& Digitization) override;
     void PointsChanged(TDigitization& Digitization) override;
+    // ILineListener
+    void FollowingStarted(TLine& Line) override;
+    void FollowingFailed(TLine& Line) override;
+    void FollowingFinished(TLine& Line) override;
+
+    TLineDataPanel& LineDataPanel() const { return *FLineDataPanel; }
+    TScatterDataPanel& ScatterDataPanel() const { return *FScatterDataPanel; }
 
 protected:
     bool event(QEvent* Event) override;
@@ -140,6 +153,10 @@ private:
     void GuideLinkClicked(TGuideContentContainer* Container, QString Text, QPoint Anchor);
     void ActivateDigitization(std::int32_t Index);
     void DefineCoordinateSystem();
+    void CreateDigitization(std::unique_ptr<TApplicationCommand> Command);
+    void DeleteCurrentDigitization();
+    void FollowingEnded();
+    bool FollowerRunning() const;
     void SaveImageAs();
     void Acquire(int Source);
     bool KeyDown(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
@@ -149,6 +166,8 @@ private:
     std::unique_ptr<TKorvaneApplication> FApp;
     std::unique_ptr<TGuideContentContainer> FGuide;
     std::unique_ptr<TQtModeEndPoster> FEndPoster;
+    std::unique_ptr<TLineDataPanel> FLineDataPanel;
+    std::unique_ptr<TScatterDataPanel> FScatterDataPanel;
     // The availability each action follows.
     std::map<TAction*, TCommandKind> FActionKinds;
     std::string FSavedStatusMessage;

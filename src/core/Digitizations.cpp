@@ -1,12 +1,17 @@
 #include "core/Digitizations.h"
 
+#include "core/Beacon.h"
 #include "core/Errors.h"
+#include "core/Parameters.h"
 #include "core/Streams.h"
+#include "follower/UiDispatcher.h"
+#include "follower/VectorizerInitialConditions.h"
 #include "image/ScaleSystem.h"
 #include "output/CurveIterators.h"
 
 #include <QPainter>
 #include <algorithm>
+#include <exception>
 
 namespace korvane {
 
@@ -492,11 +497,204 @@ void TLine::OverlapRange(const TLine& Other, std::int32_t& FromIndex, std::int32
     ToIndex = To;
 }
 
+// --- TLine: automatic digitizing
+
+TLine::~TLine() {
+    DiscardFollower();
+}
+
+void TLine::AutoDigitize(const TVectorizerInitialConditions& InitialConditions) {
+    Assert(!FFollower && Panel() != nullptr, "TLine.AutoDigitize");
+    IDigitizationPanel& P = *Panel();
+    FRunPointCount = 0;
+    FRunFailed = false;
+    NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingStarted(*this); });
+    try {
+        P.DisableScrollBars();
+        const TVectorizerParameters& Settings = P.FollowerSettings();
+        std::unique_ptr<TVectorizer> Follower = FollowerClass()(*this, P.WorkingImage());
+        Settings.CopyToFollower(*Follower);
+        InitialConditions.Apply(*Follower);
+        if (Settings.UseBeacon) {
+            FBeacon = std::make_unique<TBeacon>(P);
+            FBeacon->Color = DisplayColor();
+        }
+        RebuildTrack();
+        FFollower = std::move(Follower);
+        FFollower->Start(P.Dispatcher(), [this](TVectorizer& F) { FollowerTerminated(F); });
+    } catch (...) {
+        // The run never began: undo it and tell the listeners it failed.
+        FFollower.reset();
+        EndRun();
+        NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingFailed(*this); });
+        throw;
+    }
+}
+
+void TLine::FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) {
+    if (&Follower != FFollower.get())
+        return; // a discarded follower finishing its step
+    FInFollowerPoint = true;
+    try {
+        AcceptPixel(Follower, Pixel);
+    } catch (...) {
+        // A point the coordinate system cannot place, or the view failed: the follower is
+        // inside its step and must not see an exception; the run ends as failed.
+        FRunFailed = true;
+        Follower.Terminate();
+    }
+    FInFollowerPoint = false;
+}
+
+void TLine::AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel) {
+    Assert(Panel() != nullptr, "TLine.FollowerPoint");
+    IDigitizationPanel& P = *Panel();
+    const TScaleSystem& Scale = P.CurrentScaleSystem();
+    // Both conversions first: a point the coordinate system cannot place is not added.
+    const TDoublePoint R = Scale.ImageToReal(Pixel);
+    TLongintPoint S = Scale.RealToScreen(R);
+    FPoints.Add(R);
+    ++FRunPointCount;
+    FTrack.Add({static_cast<double>(Pixel.X), static_cast<double>(Pixel.Y)});
+    if (FBeacon)
+        FBeacon->Hide();
+    {
+        QPainter& Canvas = P.Canvas();
+        Canvas.save();
+        Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        QPen Pen(ToQColor(DisplayColor()), 1);
+        Pen.setCosmetic(true);
+        Canvas.setPen(Pen);
+        Canvas.drawPoint(S.X, S.Y);
+        Canvas.restore();
+    }
+    if (!P.ContainsScreenPoint(S) && P.ScrollToShow(S)) {
+        P.DisableScrollBars();
+        P.RepaintView();
+        // The view moved: the point is somewhere else on the screen now.
+        S = P.CurrentScaleSystem().RealToScreen(R);
+    }
+    if (FBeacon && FFollower) // a repaint's listener may have discarded the follower
+        FBeacon->Show(S);
+    Follower.Delay = P.FollowerSettings().Delay();
+}
+
+void TLine::Stop() {
+    Assert(FFollower != nullptr, "TLine.Stop");
+    FFollower->Terminate();
+}
+
+void TLine::Pause() {
+    Assert(FFollower != nullptr, "TLine.Pause");
+    FFollower->Pause();
+}
+
+void TLine::Resume() {
+    Assert(FFollower != nullptr, "TLine.Resume");
+    FFollower->Resume();
+}
+
+bool TLine::IsFollowing() const {
+    return FFollower && !FFollower->Paused();
+}
+
+void TLine::EndRun() {
+    FBeacon.reset();
+    FTrack.Clear();
+    if (Panel())
+        Panel()->EnableScrollBars();
+}
+
+void TLine::FollowerTerminated(TVectorizer& Follower) {
+    if (&Follower != FFollower.get())
+        return;
+    // The follower's thread has ended; the object goes when this handler returns, and the
+    // listeners already see the line without a run.
+    const std::unique_ptr<TVectorizer> Ended = std::move(FFollower);
+    EndRun();
+    if (Count() == 0)
+        TrackingColorSet = false;
+    const bool Failed = Ended->Lost || FRunFailed;
+    const std::int32_t Added = FRunPointCount;
+    std::exception_ptr Error;
+    try {
+        if (Failed)
+            NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingFailed(*this); });
+        else
+            NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingFinished(*this); });
+    } catch (...) {
+        Error = std::current_exception(); // the points still have to be announced
+    }
+    if (Added > 0)
+        Notify(ENotice::PointsAdded);
+    if (Error)
+        std::rethrow_exception(Error);
+}
+
+void TLine::DiscardFollower() {
+    if (!FFollower)
+        return;
+    FFollower->Pause();
+    FFollower->Terminate();
+    if (FInFollowerPoint) {
+        // The follower is inside its step on this very call stack: it goes once that step
+        // has returned. Paused and asked to end, it delivers nothing more meanwhile.
+        std::shared_ptr<TVectorizer> Later(std::move(FFollower));
+        Panel()->Dispatcher().Post([Later] {});
+    } else {
+        FFollower.reset();
+    }
+    EndRun();
+}
+
+void TLine::RebuildTrack() {
+    FTrack.Clear();
+    IDigitizationPanel* P = Panel();
+    if (!P || !P->ScaleDefined())
+        return;
+    const TScaleSystem& Scale = P->CurrentScaleSystem();
+    for (std::int32_t I = 0; I < Count(); ++I) {
+        try {
+            const TLongintPoint Image = Scale.RealToImage(FPoints[I]);
+            FTrack.Add({static_cast<double>(Image.X), static_cast<double>(Image.Y)});
+        } catch (const EKorvane&) {
+            // A point the coordinate system cannot place is on no pixel.
+        }
+    }
+}
+
+namespace {
+
+template <class Follower>
+std::unique_ptr<TVectorizer> NewFollower(IVectorizerObserver& Observer, const QImage& Image) {
+    return std::make_unique<Follower>(Observer, Image);
+}
+
+} // namespace
+
 TFunctionalLine::TFunctionalLine(const std::string& Name)
     : TLine(Name, 50, FindApproximatorClass("TFunctionalRawData")) {}
 
+TLine::TFollowerClass TFunctionalLine::FollowerClass() const {
+    return &NewFollower<TFunctionalVectorizer>;
+}
+
 TNonfunctionalLine::TNonfunctionalLine(const std::string& Name)
     : TLine(Name, 50, FindApproximatorClass("TNonfunctionalRawData")) {}
+
+TLine::TFollowerClass TNonfunctionalLine::FollowerClass() const {
+    return &NewFollower<TNonfunctionalVectorizer>;
+}
+
+void TNonfunctionalLine::FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) {
+    if (&Follower == this->Follower() &&
+        Track().LastIndexWithin({static_cast<double>(Pixel.X), static_cast<double>(Pixel.Y)},
+                                0.25) >= 0) {
+        Follower.Terminate(); // back on the line's own track
+        return;
+    }
+    TLine::FollowerPoint(Follower, Pixel);
+}
 
 // --- TScatter
 

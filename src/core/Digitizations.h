@@ -4,6 +4,7 @@
 #include "core/Interfaces.h"
 #include "core/PointMarkers.h"
 #include "core/PointSelections.h"
+#include "follower/Vectorizers.h"
 #include "image/KorvaneSupport.h"
 #include "output/ApproximatorParams.h"
 
@@ -12,15 +13,20 @@
 #include <string>
 #include <vector>
 
+class QImage;
 class QPainter;
 
 namespace korvane {
 
+class IUiDispatcher;
+class TBeacon;
 class TScaleSystem;
 class TStream;
 class TDigitization;
 class TLine;
 class TScatter;
+class TVectorizerInitialConditions;
+class TVectorizerParameters;
 
 struct TDisplayColor {
     const char* Name;
@@ -30,7 +36,18 @@ struct TDisplayColor {
 // The display colours of data sets, indexed by a digitization's ColorIndex.
 extern const std::array<TDisplayColor, 13> DisplayColors;
 
-// What a digitization needs of the image panel to draw itself and to find points on screen.
+// Drawn by exclusive-or over the panel's view (the follower's beacon). While it is
+// registered with AddOverlay, the panel draws it again after composing any part of the view
+// afresh, so that the view always shows it and one more drawing by its owner erases it.
+class IViewOverlay {
+public:
+    virtual ~IViewOverlay() = default;
+    // Draws the overlay on Canvas (which may be clipped to the part being composed).
+    virtual void DrawOverlay(QPainter& Canvas) = 0;
+};
+
+// What a digitization needs of the image panel to draw itself, to find points on screen and
+// to follow a line automatically. Used on the user-interface thread only.
 class IDigitizationPanel {
 public:
     virtual ~IDigitizationPanel() = default;
@@ -43,6 +60,25 @@ public:
     virtual std::uint8_t SelectedPointColor() const = 0;
     // The painter on the panel's view, valid for the current drawing.
     virtual QPainter& Canvas() = 0;
+
+    // The working image, which a line follower reads.
+    virtual const QImage& WorkingImage() const = 0;
+    // The current follower settings (speed, tolerances, jumps, beacon).
+    virtual const TVectorizerParameters& FollowerSettings() const = 0;
+    // Runs a follower's work on the user-interface thread.
+    virtual IUiDispatcher& Dispatcher() = 0;
+    // Scrolls half a view towards a paint-box point outside the view; answers whether the
+    // view moved (the caller repaints).
+    virtual bool ScrollToShow(TLongintPoint Screen) = 0;
+    virtual void DisableScrollBars() = 0;
+    virtual void EnableScrollBars() = 0;
+    // Composes the whole view again, listeners drawing, and shows it.
+    virtual void RepaintView() = 0;
+    // The paint-box point lies inside the paint box.
+    virtual bool ContainsScreenPoint(TLongintPoint Screen) const = 0;
+    // Overlays drawn again after every composition; an overlay leaves before it is destroyed.
+    virtual void AddOverlay(IViewOverlay* Overlay) = 0;
+    virtual void RemoveOverlay(IViewOverlay* Overlay) = 0;
 };
 
 // Watches a digitization. Each operation is sent inside an update bracket, to every
@@ -184,8 +220,18 @@ private:
 };
 
 // A line: drawn as a polyline, followed by a line follower.
-class TLine : public TDigitization {
+//
+// Automatic digitizing. AutoDigitize starts a follower of the line's kind on the panel's
+// working image; the follower hands every pixel it accepts to FollowerPoint and its end to
+// FollowerTerminated, both on the user-interface thread through the panel's dispatcher, so
+// the line needs no lock. The points of a run are appended without telling the listeners;
+// they hear FollowingStarted, then FollowingFailed or FollowingFinished, then one
+// PointsAdded for the whole run when it added points. The line owns its follower; the
+// follower thread owns nothing of the line.
+class TLine : public TDigitization, public IVectorizerObserver {
 public:
+    ~TLine() override;
+
     std::uint8_t Reserved = 1;
     TColor TrackingColor = 0;
     bool TrackingColorSet = false;
@@ -213,21 +259,82 @@ public:
     // From and To stay unchanged when the lines do not overlap or this line's X runs backwards.
     void OverlapRange(const TLine& Other, std::int32_t& FromIndex, std::int32_t& ToIndex) const;
 
+    // --- automatic digitizing
+
+    // Makes a follower of a line's kind for an observer and an image.
+    using TFollowerClass = std::unique_ptr<TVectorizer> (*)(IVectorizerObserver& Observer,
+                                                            const QImage& Image);
+    virtual TFollowerClass FollowerClass() const = 0;
+
+    // Starts a run from the initial conditions with the panel's follower settings. Needs a
+    // panel and no follower (EAssertion "TLine.AutoDigitize").
+    virtual void AutoDigitize(const TVectorizerInitialConditions& InitialConditions);
+    // A pixel the follower accepted: appended as a real point, drawn, the view scrolled to
+    // it, the beacon moved; the follower's Delay follows the current setting.
+    void FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) override;
+    // Asks the follower to end; the run ends through FollowerTerminated. EAssertion
+    // "TLine.Stop" without a follower. A paused follower ends once it is resumed.
+    void Stop();
+    // Suspends and resumes the follower between steps (EAssertion "TLine.Pause",
+    // "TLine.Resume" without one).
+    void Pause();
+    void Resume();
+    // A follower exists and is not paused.
+    bool IsFollowing() const;
+    // A follower exists, running or paused: a run is under way.
+    bool Following() const { return FFollower != nullptr; }
+    // The follower's end notification: ends the run and tells the listeners.
+    void FollowerTerminated(TVectorizer& Follower);
+    // Ends a run at once without any notification: the follower is paused and destroyed and
+    // delivers nothing more; the beacon and track go and the scroll bars come back.
+    void DiscardFollower();
+    // Track becomes the image positions of all points, in order.
+    void RebuildTrack();
+
+    // The running follower, or null.
+    TVectorizer* Follower() const { return FFollower.get(); }
+    // The image pixels visited during the run (X column, Y row); empty outside a run.
+    const TDoublePointArray& Track() const { return FTrack; }
+    // The beacon marking the newest point, during a run with the beacon setting on.
+    const TBeacon* Beacon() const { return FBeacon.get(); }
+    // The points the current run has added so far, or the last run added once it ended.
+    std::int32_t RunPointCount() const { return FRunPointCount; }
+
 protected:
     using TDigitization::TDigitization;
     void PointsRemoved(std::int32_t FromIndex, bool Range) override;
+
+private:
+    // FollowerPoint's work, which may fail.
+    void AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel);
+    // Takes away the beacon and the track and gives the scroll bars back.
+    void EndRun();
+
+    std::unique_ptr<TBeacon> FBeacon;
+    std::unique_ptr<TVectorizer> FFollower;
+    TDoublePointArray FTrack{50};
+    std::int32_t FRunPointCount = 0;
+    // A point could not be placed; the run ends as failed.
+    bool FRunFailed = false;
+    // FollowerPoint is on the stack: the follower is inside one of its steps.
+    bool FInFollowerPoint = false;
 };
 
 class TFunctionalLine : public TLine {
 public:
     explicit TFunctionalLine(const std::string& Name = {});
     std::string ClassName() const override { return "TFunctionalLine"; }
+    TFollowerClass FollowerClass() const override;
 };
 
 class TNonfunctionalLine : public TLine {
 public:
     explicit TNonfunctionalLine(const std::string& Name = {});
     std::string ClassName() const override { return "TNonfunctionalLine"; }
+    TFollowerClass FollowerClass() const override;
+    // A pixel visited before (by this run or by the line's earlier points) ends the run
+    // without being added.
+    void FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) override;
 };
 
 // Points clicked one by one, each drawn with the marker.

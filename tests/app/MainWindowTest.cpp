@@ -465,7 +465,8 @@ TEST_F(MainWindow, DataSetsAppearInTheListAndTheDeleteCaptionNamesTheCurrentOne)
     // Hiding all keeps the current data set visible.
     Window->actViewDigitizationsNone->Execute();
     EXPECT_TRUE(Window->App().Digitization(0).Visible);
-    Window->App().DeleteAllDigitizations();
+    EXPECT_TRUE(Window->actDigitizeDelete->isEnabled());
+    Window->actDigitizeDelete->Execute();
     EXPECT_EQ(Window->lbDigs->count(), 0);
     EXPECT_EQ(Window->actDigitizeDelete->text(), "&Delete");
     EXPECT_FALSE(Window->mnuDigitizations->isEnabled());

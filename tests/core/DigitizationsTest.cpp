@@ -2,7 +2,9 @@
 
 #include "core/Errors.h"
 #include "core/Formats.h"
+#include "core/Parameters.h"
 #include "core/Streams.h"
+#include "follower/UiDispatcher.h"
 #include "image/ScaleSystem.h"
 
 #include <QImage>
@@ -62,6 +64,19 @@ struct TTestPanel : IDigitizationPanel {
         Painter.reset();
         return Image;
     }
+    // Following is not exercised here.
+    TVectorizerParameters Settings;
+    TQueuedDispatcher Queue;
+    const QImage& WorkingImage() const override { return Image; }
+    const TVectorizerParameters& FollowerSettings() const override { return Settings; }
+    IUiDispatcher& Dispatcher() override { return Queue; }
+    bool ScrollToShow(TLongintPoint) override { return false; }
+    void DisableScrollBars() override {}
+    void EnableScrollBars() override {}
+    void RepaintView() override {}
+    bool ContainsScreenPoint(TLongintPoint) const override { return true; }
+    void AddOverlay(IViewOverlay*) override {}
+    void RemoveOverlay(IViewOverlay*) override {}
 };
 
 } // namespace

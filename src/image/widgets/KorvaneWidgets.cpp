@@ -418,11 +418,42 @@ void TKorvanePanel::SetShowScalePoints(bool Value) {
 }
 
 std::int32_t TKorvanePanel::ThicknessTolerance() const {
-    return ThicknessToleranceSource ? ThicknessToleranceSource() : 10;
+    return ThicknessToleranceSource ? ThicknessToleranceSource()
+                                    : FollowerSettings().ThicknessTolerance();
 }
 
 std::uint8_t TKorvanePanel::SelectedPointColor() const {
-    return SelectedPointColorSource ? SelectedPointColorSource() : 0;
+    return SelectedPointColorSource ? SelectedPointColorSource()
+                                    : FollowerSettings().SelectedPointColor;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Following a line
+
+const TVectorizerParameters& TKorvanePanel::FollowerSettings() const {
+    return FollowerSettingsSource ? FollowerSettingsSource() : FDefaultFollowerSettings;
+}
+
+IUiDispatcher& TKorvanePanel::Dispatcher() {
+    if (DispatcherSource)
+        return DispatcherSource();
+    if (!FDispatcher)
+        FDispatcher = std::make_unique<TQtDispatcher>(this);
+    return *FDispatcher;
+}
+
+bool TKorvanePanel::ContainsScreenPoint(TLongintPoint Screen) const {
+    const TLongintPoint Box = FView.PaintBoxSize();
+    return Screen.X >= 0 && Screen.Y >= 0 && Screen.X < Box.X && Screen.Y < Box.Y;
+}
+
+void TKorvanePanel::AddOverlay(IViewOverlay* Overlay) {
+    if (std::find(FOverlays.begin(), FOverlays.end(), Overlay) == FOverlays.end())
+        FOverlays.push_back(Overlay);
+}
+
+void TKorvanePanel::RemoveOverlay(IViewOverlay* Overlay) {
+    FOverlays.erase(std::remove(FOverlays.begin(), FOverlays.end(), Overlay), FOverlays.end());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -614,6 +645,12 @@ void TKorvanePanel::DrawOverlays(const QRect& Clip) {
         DrawBand(Band.Rect(), Clip);
     if (FView.SpanningCursorShown())
         DrawCrossHair(FView.SpanningCursorPos(), Clip);
+    if (!FOverlays.empty()) {
+        QPainter Painter(&FComposition);
+        Painter.setClipRect(Clip & FComposition.rect());
+        for (IViewOverlay* Overlay : std::vector(FOverlays))
+            Overlay->DrawOverlay(Painter);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

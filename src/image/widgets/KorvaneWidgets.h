@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/Digitizations.h"
+#include "core/Parameters.h"
+#include "follower/UiDispatcher.h"
 #include "image/KorvaneSupport.h"
 #include "image/PanZoomView.h"
 
@@ -11,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QScrollBar;
 
@@ -72,9 +75,27 @@ public:
     std::uint8_t SelectedPointColor() const override;
     QPainter& Canvas() override;
     void FlushCanvas();
-    // Where the two settings above come from (the main window sets them); defaults 10 and 0.
+    // Where the two settings above come from (the main window sets them); without a source,
+    // the follower settings' values.
     std::function<std::int32_t()> ThicknessToleranceSource;
     std::function<std::uint8_t()> SelectedPointColorSource;
+
+    // IDigitizationPanel, for following a line automatically.
+    const QImage& WorkingImage() const override { return FImage; }
+    const TVectorizerParameters& FollowerSettings() const override;
+    IUiDispatcher& Dispatcher() override;
+    bool ScrollToShow(TLongintPoint Screen) override { return FView.ScrollToShow(Screen); }
+    void DisableScrollBars() override { FView.DisableScrollBars(); }
+    void EnableScrollBars() override { FView.EnableScrollBars(); }
+    void RepaintView() override { RepaintImage(); }
+    bool ContainsScreenPoint(TLongintPoint Screen) const override;
+    // Overlays are drawn last, after the rubber band and the cross-hair.
+    void AddOverlay(IViewOverlay* Overlay) override;
+    void RemoveOverlay(IViewOverlay* Overlay) override;
+    // Where the follower settings and the dispatcher come from (the main window sets them);
+    // without a source, default settings and a dispatcher on this panel's event loop.
+    std::function<const TVectorizerParameters&()> FollowerSettingsSource;
+    std::function<IUiDispatcher&()> DispatcherSource;
 
     // The pen. SetPaintMode raises EKorvane "Invalid paint mode: %d" outside 0..2.
     int PaintMode() const { return FPaintMode; }
@@ -171,6 +192,10 @@ private:
     TLongintPoint FMouseDevice;
     TLongintPoint FLastStrokeDevice;
     std::unique_ptr<QCursor> FPenCursor;
+
+    TVectorizerParameters FDefaultFollowerSettings;
+    std::unique_ptr<TQtDispatcher> FDispatcher;
+    std::vector<IViewOverlay*> FOverlays;
 };
 
 // NextColorIndex (i): the next display colour, 0 after the last.

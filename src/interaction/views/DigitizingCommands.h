@@ -1,0 +1,244 @@
+#pragma once
+
+#include "core/DoublePoints.h"
+#include "interaction/ApplicationCommands.h"
+
+#include <memory>
+#include <string>
+
+namespace korvane {
+
+class TDigitization;
+class TKorvanePanel;
+class TLine;
+class TScatter;
+
+// ---------------------------------------------------------------------------------------------
+// Adding and removing points
+
+// Points added to a line by hand or by the follower; undo takes away exactly the points
+// that arrived after StartCount, redo gives them back.
+class TDigitizeLineCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    void Redo() override;
+    bool CanUndo() const override;
+    std::string GetName() const override { return "Line Digitization"; }
+    TRequirements Requirements() const override { return rqScale; }
+
+    std::int32_t StartCount() const { return FStartCount; }
+
+protected:
+    TDoublePointArray FRemoved{50};
+    std::int32_t FStartCount = 0;
+    TLine* FLine = nullptr;
+    TKorvanePanel* FPanel = nullptr;
+    std::int32_t FStartX = 0;
+    std::int32_t FStartY = 0;
+};
+
+// One point where the user clicked. Arguments: [0] the line, [1] the image panel, [2] and
+// [3] the paint-box position.
+class TDigitizeManualCommand : public TDigitizeLineCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    std::string GetName() const override { return "Point Digitization"; }
+    std::string GetDescription() const override { return "Point digitization"; }
+};
+
+// A run of the line follower. Arguments: [0] the line, [1] the image panel, [2] the start
+// conditions (TVectorizerInitialConditions). Added to the history before it executes.
+class TDigitizeAutoCommand : public TDigitizeLineCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    std::string GetName() const override { return "Automatic Digitization"; }
+    std::string GetDescription() const override;
+};
+
+// Restarts the follower where a line ends. Arguments: [0] the line, [1] the image panel.
+class TResumeCommand : public TKorvaneCommand {
+public:
+    bool CanUndo() const override { return false; }
+    std::string GetName() const override { return "Resume"; }
+    TRequirements Requirements() const override { return rqDigitization | rqLine; }
+};
+
+class TResumeFunctionalCommand : public TResumeCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+};
+
+class TResumeNonfunctionalCommand : public TResumeCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+};
+
+// Asks the running follower to stop. Arguments: [0] the line.
+class TStopCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    std::string GetName() const override { return "Stop"; }
+    TRequirements Requirements() const override { return rqDigitization | rqLine; }
+};
+
+// A scatter point added or removed. Arguments: [0] the scatter, [1] the real point
+// (TDoublePoint).
+class TScatterPointCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    void Redo() override { ExecuteFromStored(); }
+    bool CanUndo() const override { return true; }
+    TRequirements Requirements() const override { return rqScale; }
+    virtual void ExecuteFromStored() = 0;
+
+protected:
+    TScatter* FScatter = nullptr;
+    TDoublePoint FPoint;
+};
+
+class TScatterPointAddCommand : public TScatterPointCommand {
+public:
+    void ExecuteFromStored() override;
+    void Undo() override;
+    std::string GetName() const override { return "Add Point"; }
+    std::string GetDescription() const override;
+};
+
+class TScatterPointRemoveCommand : public TScatterPointCommand {
+public:
+    void ExecuteFromStored() override;
+    void Undo() override;
+    std::string GetName() const override { return "Remove Point"; }
+    std::string GetDescription() const override;
+};
+
+// Erases a line from its EraseFrom mark to the end. Arguments: [0] the line, [1] the image
+// panel.
+class TEraseCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    void Redo() override { ExecuteFromStored(); }
+    bool CanUndo() const override { return FEraseFrom >= 0; }
+    std::string GetName() const override { return "Erase"; }
+    std::string GetDescription() const override;
+    TRequirements Requirements() const override { return rqDigitization | rqLine; }
+    virtual void ExecuteFromStored();
+
+private:
+    TLine* FLine = nullptr;
+    TKorvanePanel* FPanel = nullptr;
+    TDoublePointArray FErased{50};
+    std::int32_t FEraseFrom = -1;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Whole data sets
+
+class TDeleteDigitizationCommand;
+
+// A new data set at the end of the list. Arguments: none, or [0] its name (std::string).
+class TCreateDigitizationCommand : public TKorvaneCommand {
+public:
+    TCreateDigitizationCommand();
+    ~TCreateDigitizationCommand() override;
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    void Redo() override;
+    bool CanUndo() const override { return FDigitization != nullptr; }
+    std::string GetDescription() const override;
+    TRequirements Requirements() const override { return rqScale; }
+
+    TDigitization* Digitization() const { return FDigitization; }
+    // The program-wide counter that numbers new data sets; it starts at 1.
+    static std::int32_t NextNumber();
+
+protected:
+    virtual std::unique_ptr<TDigitization> CreateDigitization() = 0;
+
+private:
+    std::int32_t FIndex = -1;
+    TDigitization* FDigitization = nullptr;
+    std::unique_ptr<TDeleteDigitizationCommand> FDeleteCommand;
+};
+
+class TCreateFunctionalLineCommand : public TCreateDigitizationCommand {
+public:
+    std::string GetName() const override { return "New Functional Line"; }
+
+protected:
+    std::unique_ptr<TDigitization> CreateDigitization() override;
+};
+
+class TCreateNonfunctionalLineCommand : public TCreateDigitizationCommand {
+public:
+    std::string GetName() const override { return "New Nonfunctional Line"; }
+
+protected:
+    std::unique_ptr<TDigitization> CreateDigitization() override;
+};
+
+class TCreateScatterCommand : public TCreateDigitizationCommand {
+public:
+    std::string GetName() const override { return "New Scatter"; }
+
+protected:
+    std::unique_ptr<TDigitization> CreateDigitization() override;
+};
+
+// Opens a data set for digitizing: starts its mode. Arguments: [0] the image panel, [1] the
+// data set, [2] its data view, [3] the hint status bar.
+class TOpenDigitizationCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    std::string GetDescription() const override;
+    TRequirements Requirements() const override { return rqScale; }
+
+protected:
+    virtual const class TModeClass& ModeClass() const = 0;
+};
+
+class TOpenFunctionalLineCommand : public TOpenDigitizationCommand {
+protected:
+    const TModeClass& ModeClass() const override;
+};
+
+class TOpenNonfunctionalLineCommand : public TOpenDigitizationCommand {
+protected:
+    const TModeClass& ModeClass() const override;
+};
+
+class TOpenScatterCommand : public TOpenDigitizationCommand {
+protected:
+    const TModeClass& ModeClass() const override;
+};
+
+// Ends the current mode. No arguments.
+class TCloseDigitizationCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqScale; }
+};
+
+// Takes a data set out of the list. Arguments: [0] its list index.
+class TDeleteDigitizationCommand : public TKorvaneCommand {
+public:
+    TDeleteDigitizationCommand();
+    ~TDeleteDigitizationCommand() override;
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    bool CanUndo() const override { return FDigitization != nullptr; }
+    std::string GetName() const override { return "Delete Digitization"; }
+    std::string GetDescription() const override;
+    TRequirements Requirements() const override { return rqScale; }
+
+private:
+    std::int32_t FIndex = -1;
+    std::unique_ptr<TDigitization> FDigitization;
+};
+
+} // namespace korvane
