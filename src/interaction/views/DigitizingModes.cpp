@@ -272,8 +272,7 @@ void TLineMode::ManualPoint(TLongintPoint Device) {
     App().History().Add(std::move(Command));
 }
 
-void TLineMode::StartAutomatic(TLongintPoint Device) {
-    const TLongintPoint P = Panel->CurrentScaleSystem().ScreenToImage(Device);
+void TLineMode::StartAutomatic(TLongintPoint P) {
     if (!Line->TrackingColorSet)
         Line->SetTrackingColor(PixelColour(Panel->Image(), P));
     TVectorizerInitialConditions Conditions(P);
@@ -290,7 +289,7 @@ void TLineMode::MouseDown(TLongintPoint Device, TDoublePoint, int Button, unsign
     if (ExactlyShift(Shift))
         ManualPoint(Device);
     else
-        StartAutomatic(Device);
+        StartAutomatic(Panel->CurrentScaleSystem().ScreenToImage(Device));
 }
 
 void TLineMode::FollowingStarted(TLine&) {
@@ -476,10 +475,15 @@ void TFunctionalLineMode::MouseDown(TLongintPoint Device, TDoublePoint Actual, i
     TLongintPoint Click = View.ScreenToImage(Device);
     const TLongintPoint Last = View.RealToImage(Line->Last());
     if (Click.X == Last.X) {
+        // One column further. The start pixel is used as it is: the screen position of a
+        // pixel is the middle of its block, which at actual size lies in the next column.
         Click.X += 1;
-        Device.X = View.ImageToScreen(Click).X;
+        Device.X = View.ImageToScreen(Click).X - View.HalfStep().X;
     }
-    TLineMode::MouseDown(Device, Actual, Button, Shift);
+    if (ExactlyShift(Shift))
+        ManualPoint(Device);
+    else
+        StartAutomatic(Click);
 }
 
 void TFunctionalLineMode::EraseBackTo(double X) {

@@ -106,8 +106,8 @@ public:
 
 protected:
     void ReadArguments() override;
-    // Starts an automatic run from an image pixel with the given start conditions' kind.
-    void StartAutomatic(TLongintPoint Device);
+    // Starts an automatic run from an image pixel.
+    void StartAutomatic(TLongintPoint Pixel);
     void ManualPoint(TLongintPoint Device);
     void FillLineGuide(const char* Title, bool WithDirection);
 

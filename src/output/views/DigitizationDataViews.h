@@ -4,13 +4,14 @@
 #include "core/Interfaces.h"
 
 #include <QMetaObject>
+#include <QComboBox>
 #include <QPointer>
 #include <QString>
 #include <QTableView>
 #include <memory>
 #include <vector>
 
-class QComboBox;
+
 class QLabel;
 class QPainter;
 

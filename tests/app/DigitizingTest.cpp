@@ -1,0 +1,402 @@
+// Digitizing through the main window: data sets, the line modes with real follower runs,
+// the digitizing commands with undo and redo, and the scatter mode.
+#include "app/MainWindow.h"
+#include "core/Digitizations.h"
+#include "core/Prompter.h"
+#include "follower/Vectorizers.h"
+#include "image/widgets/KorvaneWidgets.h"
+#include "interaction/views/DigitizingCommands.h"
+#include "interaction/views/DigitizingModes.h"
+#include "interaction/views/GuideControls.h"
+#include "interaction/views/KorvaneActions.h"
+#include "interaction/views/KorvaneDialogs.h"
+#include "output/views/DigitizationDataViews.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QSlider>
+#include <QStatusBar>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TDialogs : public IKorvaneDialogs {
+public:
+    std::vector<TScalePointAnswer> Answers;
+    bool AskScalePoint(const QString&, bool, QPoint, TScalePointAnswer& Answer) override {
+        if (Answers.empty())
+            return false;
+        Answer = Answers.front();
+        Answers.erase(Answers.begin());
+        return true;
+    }
+    bool AskUnits(TStringPoint&) override { return false; }
+    bool AskFormats(TCoordFormatPair&) override { return false; }
+};
+
+// 600 x 300, white, with a black line 3 pixels thick from column 50 to 549 along
+// row 150 + 60 sin(x / 60), and a black dot block at (20..22, 20..22).
+void WriteChart(const fs::path& File) {
+    const int W = 600, H = 300;
+    std::vector<unsigned char> Pixels(static_cast<std::size_t>(W) * H * 3, 255);
+    const auto Set = [&](int X, int Y) {
+        if (X < 0 || Y < 0 || X >= W || Y >= H)
+            return;
+        unsigned char* P = &Pixels[(static_cast<std::size_t>(Y) * W + X) * 3];
+        P[0] = P[1] = P[2] = 0;
+    };
+    for (int X = 50; X < 550; ++X) {
+        const int Y = static_cast<int>(std::lround(150 + 60 * std::sin(X / 60.0)));
+        const int Next = static_cast<int>(std::lround(150 + 60 * std::sin((X + 1) / 60.0)));
+        for (int R = std::min(Y, Next) - 1; R <= std::max(Y, Next) + 1; ++R)
+            Set(X, R);
+    }
+    for (int Y = 20; Y < 23; ++Y)
+        for (int X = 20; X < 23; ++X)
+            Set(X, Y);
+    std::ofstream Out(File, std::ios::binary);
+    Out << "P6\n" << W << " " << H << "\n255\n";
+    Out.write(reinterpret_cast<const char*>(Pixels.data()),
+              static_cast<std::streamsize>(Pixels.size()));
+}
+
+int LineRow(int X) {
+    return static_cast<int>(std::lround(150 + 60 * std::sin(X / 60.0)));
+}
+
+class Digitizing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Dir = fs::temp_directory_path() /
+              ("korvane-digitizing-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        WriteChart(Dir / "wave.ppm");
+        SetKorvaneDialogs(&Dialogs);
+        SetExceptionHandler([this](const std::exception& E) { Errors.push_back(E.what()); });
+        Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+        Window->resize(1100, 800);
+        Window->show();
+        Window->OpenImage(QString::fromStdString((Dir / "wave.ppm").string()));
+        ASSERT_TRUE(Window->App().FileIsOpen());
+        // Pixel (x, y) is the real point (x, 300 - y).
+        Dialogs.Answers = {{0, 300}, {500, 0}};
+        Window->actEditDefineCoordinateSystem->Execute();
+        Click(0, 0);
+        Click(500, 0);
+        Click(500, 300);
+        Settle();
+        ASSERT_TRUE(Window->pzImage->ScaleDefined());
+        Settings().SetDelay(0);
+    }
+    void TearDown() override {
+        Window.reset();
+        SetKorvaneDialogs(nullptr);
+        SetExceptionHandler(nullptr);
+        fs::remove_all(Dir);
+    }
+
+    TVectorizerParameters& Settings() {
+        return Window->App().FileParameters().VectorizerParameters;
+    }
+    TPanZoomView& View() { return Window->pzImage->View(); }
+    void Click(int X, int Y, unsigned Shift = 0) {
+        View().MouseDown({X, Y}, 1, Shift);
+        View().MouseUp({X, Y}, 1, Shift);
+    }
+    void Settle() {
+        for (int I = 0; I < 5; ++I)
+            QApplication::processEvents();
+    }
+    // Keeps the event loop running until the line's run has ended.
+    void WaitForRun(const TLine& Line) {
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (Line.Following() && std::chrono::steady_clock::now() < Deadline)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_FALSE(Line.Following()) << "the run did not end";
+        Settle();
+    }
+    TLine& NewFunctionalLine() {
+        Window->actDigitizeNewFunctionalLine->Execute();
+        auto* Line = dynamic_cast<TLine*>(Window->CurrentDigitization());
+        EXPECT_NE(Line, nullptr);
+        return *Line;
+    }
+    void Key(int QtKey, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
+        QWidget* Target = QApplication::focusWidget() ? QApplication::focusWidget() : Window.get();
+        QKeyEvent Press(QEvent::KeyPress, QtKey, Modifiers);
+        QApplication::sendEvent(Target, &Press);
+        QKeyEvent Release(QEvent::KeyRelease, QtKey, Modifiers);
+        QApplication::sendEvent(Target, &Release);
+    }
+    bool GuideHas(const QString& Text) {
+        for (const QLabel* Label : Window->pnlGuideContent->findChildren<QLabel*>())
+            if (Label->text() == Text)
+                return true;
+        return false;
+    }
+
+    fs::path Dir;
+    TScriptedPrompter Prompter;
+    TDialogs Dialogs;
+    std::vector<std::string> Errors;
+    std::unique_ptr<TfrmMain> Window;
+};
+
+TEST_F(Digitizing, NewDataSetsAreNumberedColouredAndOpenedInTheirMode) {
+    const std::int32_t Next = TCreateDigitizationCommand::NextNumber() + 1;
+    Window->actDigitizeNewScatter->Execute();
+    Window->actDigitizeNewFunctionalLine->Execute();
+    ASSERT_EQ(Window->lbDigs->count(), 2);
+    EXPECT_EQ(Window->lbDigs->item(0)->text().toStdString(), "Scatter " + std::to_string(Next));
+    EXPECT_EQ(Window->lbDigs->item(1)->text().toStdString(),
+              "Functional Line " + std::to_string(Next + 1));
+    EXPECT_EQ(Window->App().Digitization(1).ColorIndex(),
+              (Window->App().Digitization(0).ColorIndex() + 1) % 13);
+    EXPECT_NE(dynamic_cast<TFunctionalLineMode*>(Window->App().ModeManager().CurrentMode()),
+              nullptr);
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "FUNCTIONAL LINE DIGITIZING: Click to automatically digitize.");
+    EXPECT_TRUE(GuideHas("Functional Line Digitizing"));
+    EXPECT_TRUE(GuideHas("Mark"));
+    ASSERT_NE(Window->findChild<QSlider*>("trkSpeed"), nullptr);
+    EXPECT_EQ(Window->findChild<QSlider*>("trkSpeed")->value(), 300);
+
+    // Choosing the scatter opens it in the scatter mode; the speed control goes.
+    Window->lbDigs->setCurrentRow(0);
+    EXPECT_NE(dynamic_cast<TScatterMode*>(Window->App().ModeManager().CurrentMode()), nullptr);
+    EXPECT_EQ(Window->findChild<QSlider*>("trkSpeed"), nullptr);
+    EXPECT_EQ(Window->App().StatusMessage(), "SCATTER DIGITIZING: Click to add point.");
+
+    // Undo of the creation takes the line out; redo puts the same object back.
+    TDigitization* Line = &Window->App().Digitization(1);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo New Functional Line");
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Window->App().Count(), 1);
+    Window->actEditRedo->Execute();
+    ASSERT_EQ(Window->App().Count(), 2);
+    EXPECT_EQ(&Window->App().Digitization(1), Line);
+}
+
+TEST_F(Digitizing, AClickFollowsTheLineAsOneUndoableRun) {
+    TLine& Line = NewFunctionalLine();
+    Click(50, LineRow(50));
+    EXPECT_TRUE(Line.Following() || Line.Count() > 0);
+    WaitForRun(Line);
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    // From column 50 to the end of the line, one point per column, on the line.
+    ASSERT_GE(Line.Count(), 490);
+    for (std::int32_t I = 0; I < Line.Count(); I += 37) {
+        const TDoublePoint P = Line.GetPoint(I);
+        EXPECT_NEAR(300 - P.Y, LineRow(static_cast<int>(P.X)), 2.0) << "at x = " << P.X;
+    }
+    EXPECT_EQ(Line.TrackingColor, RGB(0, 0, 0));
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Automatic Digitization");
+    EXPECT_TRUE(Window->actEditUndo->isEnabled());
+    EXPECT_TRUE(Window->lbDigs->isEnabled());
+    EXPECT_FALSE(Window->actDigitizePause->isEnabled());
+    EXPECT_TRUE(Window->actDigitizeResume->isEnabled());
+    EXPECT_EQ(Window->LineDataPanel().Count(), Line.Count());
+    EXPECT_EQ(Window->lblDataStatus->text().toStdString(),
+              std::to_string(Line.Count()) + " points.");
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "LINE DIGITIZING: Stopped. Click to automatically digitize. Shift-click to "
+              "digitize individual points on the line.");
+
+    const std::int32_t Points = Line.Count();
+    const TDoublePoint LastPoint = Line.Last();
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Line.Count(), 0);
+    Window->actEditRedo->Execute();
+    ASSERT_EQ(Line.Count(), Points);
+    EXPECT_EQ(Line.Last().X, LastPoint.X);
+    EXPECT_EQ(Line.Last().Y, LastPoint.Y);
+}
+
+TEST_F(Digitizing, AClickBesideTheLineFindsNothingAndLeavesNoHistory) {
+    TLine& Line = NewFunctionalLine();
+    const int Before = Window->App().History().Count();
+    Click(300, 20);
+    WaitForRun(Line);
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Text.rfind("The digitizer could not find a line at the point on "
+                                           "which you clicked.",
+                                           0),
+              0u);
+    EXPECT_EQ(Window->App().History().Count(), Before);
+    EXPECT_EQ(Line.Count(), 0);
+    EXPECT_FALSE(Line.TrackingColorSet);
+}
+
+TEST_F(Digitizing, ManualPointsBackwardClicksBackAndResume) {
+    TLine& Line = NewFunctionalLine();
+    // Shift-clicks add points where clicked.
+    Click(100, LineRow(100), Qt::ShiftModifier);
+    Click(110, LineRow(110), Qt::ShiftModifier);
+    Click(120, LineRow(120), Qt::ShiftModifier);
+    ASSERT_EQ(Line.Count(), 3);
+    EXPECT_EQ(Line.Last().X, 120);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Point Digitization");
+
+    // A click left of the end is refused; with Shift it erases back from there.
+    Click(105, LineRow(105));
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Text,
+              "Functional lines cannot go backwards in the X direction.\r\nPick a point whose X "
+              "value places it to the right of the last digitized point.");
+    EXPECT_EQ(Line.Count(), 3);
+    Click(105, LineRow(105), Qt::ShiftModifier);
+    EXPECT_EQ(Line.Count(), 1);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Erase");
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Line.Count(), 3);
+
+    // Back removes the last point.
+    Window->actDigitizeBack->Execute();
+    EXPECT_EQ(Line.Count(), 2);
+    EXPECT_EQ(Line.Last().X, 110);
+
+    // Resume continues the line from its end to the image's right side.
+    ASSERT_TRUE(Window->actDigitizeResume->isEnabled());
+    Window->actDigitizeResume->Execute();
+    WaitForRun(Line);
+    EXPECT_GT(Line.Count(), 400);
+    EXPECT_EQ(Line.GetPoint(2).X, 111);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Automatic Digitization");
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Line.Count(), 2);
+}
+
+TEST_F(Digitizing, AClickInTheLastPointsColumnStartsOneColumnFurther) {
+    TLine& Line = NewFunctionalLine();
+    Click(100, LineRow(100), Qt::ShiftModifier);
+    Click(100, LineRow(100));
+    WaitForRun(Line);
+    ASSERT_GT(Line.Count(), 2);
+    EXPECT_EQ(Line.GetPoint(1).X, 101);
+    // The same at zoom 2, for a manual point.
+    Window->actViewZoomIn->Execute();
+    Window->actViewActualSize->Execute();
+    for (int I = 0; I < 3; ++I)
+        Window->actViewZoomIn->Execute();
+    const TScaleSystem& V = Window->pzImage->CurrentScaleSystem();
+    const TLongintPoint LastPixel = V.RealToImage(Line.Last());
+    const TLongintPoint Device = V.ImageToScreen(LastPixel);
+    const std::int32_t Before = Line.Count();
+    Click(Device.X, Device.Y, Qt::ShiftModifier);
+    ASSERT_EQ(Line.Count(), Before + 1);
+    EXPECT_EQ(V.RealToImage(Line.Last()).X, LastPixel.X + 1);
+}
+
+TEST_F(Digitizing, EscapeStopsARunAndTheRunBlocksTheHistoryAndTheList) {
+    TLine& Line = NewFunctionalLine();
+    Settings().SetDelay(20);
+    Click(50, LineRow(50));
+    ASSERT_TRUE(Line.Following());
+    EXPECT_FALSE(Window->lbDigs->isEnabled());
+    EXPECT_FALSE(Window->actEditUndo->isEnabled());
+    EXPECT_TRUE(Window->actDigitizePause->isEnabled());
+    EXPECT_EQ(Window->actDigitizePause->shortcut(), QKeySequence(Qt::Key_Escape));
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "LINE DIGITIZING: Press Escape to stop. Use Alt plus arrows to control speed.");
+    // Alt+Up makes it faster by 30, never below 0.
+    Key(Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(Settings().Delay(), 0);
+    EXPECT_EQ(Window->findChild<QSlider*>("trkSpeed")->value(), 300);
+    Settings().SetDelay(20);
+    for (int I = 0; I < 20 && Line.Count() < 5; ++I)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    Key(Qt::Key_Escape);
+    WaitForRun(Line);
+    EXPECT_GT(Line.Count(), 0);
+    EXPECT_LT(Line.Count(), 400);
+    EXPECT_TRUE(Window->lbDigs->isEnabled());
+    EXPECT_TRUE(Window->actEditUndo->isEnabled());
+    EXPECT_EQ(Window->actDigitizePause->shortcut(), QKeySequence());
+    // Escape without a run does nothing.
+    const std::int32_t Points = Line.Count();
+    Key(Qt::Key_Escape);
+    Settle();
+    EXPECT_EQ(Line.Count(), Points);
+    EXPECT_NE(Window->App().ModeManager().CurrentMode(), nullptr);
+}
+
+TEST_F(Digitizing, ClosingTheImageDuringARunAsksFirst) {
+    TLine& Line = NewFunctionalLine();
+    Settings().SetDelay(20);
+    Click(50, LineRow(50));
+    ASSERT_TRUE(Line.Following());
+    Prompter = TScriptedPrompter({EMessageAnswer::No});
+    EXPECT_FALSE(Window->CloseImage());
+    ASSERT_FALSE(Prompter.Asked.empty());
+    EXPECT_EQ(Prompter.Asked[0].Text, "A vectorization is currently being performed.\r\nClosing "
+                                      "the file will abort this operation.\r\n\r\nDo you want to "
+                                      "do this?");
+    EXPECT_TRUE(Line.IsFollowing());
+    Prompter = TScriptedPrompter({EMessageAnswer::Yes, EMessageAnswer::No});
+    EXPECT_TRUE(Window->CloseImage());
+    EXPECT_FALSE(Window->App().FileIsOpen());
+}
+
+TEST_F(Digitizing, ANonfunctionalDragGivesTheDirection) {
+    Window->actDigitizeNewNonfunctionalLine->Execute();
+    auto* Line = dynamic_cast<TLine*>(Window->CurrentDigitization());
+    ASSERT_NE(Line, nullptr);
+    EXPECT_EQ(Window->App().StatusMessage(), "NONFUNCTIONAL LINE DIGITIZING: Click and drag to "
+                                             "automatically digitize in a direction.");
+    // Dragging left from the middle of the line follows it to its left end.
+    const int X = 300;
+    View().MouseDown({X, LineRow(X)}, 1, 0);
+    View().MouseUp({X - 20, LineRow(X - 20)}, 1, 0);
+    WaitForRun(*Line);
+    ASSERT_GT(Line->Count(), 100);
+    EXPECT_LT(Line->Last().X, 100);
+}
+
+TEST_F(Digitizing, ScatterClicksAddPointsAndAClickOnAPointRemovesIt) {
+    Window->actDigitizeNewScatter->Execute();
+    auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());
+    ASSERT_NE(Scatter, nullptr);
+    Click(100, 100);
+    Click(200, 100);
+    Click(300, 100);
+    ASSERT_EQ(Scatter->Count(), 3);
+    EXPECT_EQ(Scatter->GetPoint(1).X, 200);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Add Point");
+    EXPECT_EQ(Window->lblDataStatus->text(), "3 points.");
+    Click(201, 101); // on the second point: removed
+    ASSERT_EQ(Scatter->Count(), 2);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Remove Point");
+    Window->actEditUndo->Execute(); // back, at the end
+    ASSERT_EQ(Scatter->Count(), 3);
+    EXPECT_EQ(Scatter->Last().X, 200);
+}
+
+TEST_F(Digitizing, DeletingADataSetAndUndoingPutsItBackInPlace) {
+    Window->actDigitizeNewScatter->Execute();
+    Window->actDigitizeNewFunctionalLine->Execute();
+    Window->actDigitizeNewScatter->Execute();
+    TDigitization* Middle = &Window->App().Digitization(1);
+    Window->lbDigs->setCurrentRow(1);
+    EXPECT_EQ(Window->actDigitizeDelete->text().toStdString(), "&Delete " + Middle->Name());
+    Window->actDigitizeDelete->Execute();
+    ASSERT_EQ(Window->App().Count(), 2);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Delete Digitization");
+    Window->actEditUndo->Execute();
+    ASSERT_EQ(Window->App().Count(), 3);
+    EXPECT_EQ(&Window->App().Digitization(1), Middle);
+}
+
+} // namespace
+} // namespace korvane
