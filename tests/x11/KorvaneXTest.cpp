@@ -2,9 +2,12 @@
 // xdotool: the program starts and exits through its menu, and a chart is opened through the
 // File menu and its coordinate system defined with clicks and typed values.
 #include "app/MainWindow.h"
+#include "core/Digitizations.h"
 #include "core/Prompter.h"
 #include "image/widgets/KorvaneWidgets.h"
 #include "interaction/views/KorvaneActions.h"
+#include "output/CurveIterators.h"
+#include "output/views/DigitizationDataViews.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,8 +20,10 @@
 #include <QWindow>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <string>
@@ -89,7 +94,7 @@ TEST(KorvaneProgram, StartsWithItsCaptionAndExitsThroughTheFileMenu) {
     fs::remove_all(Dir);
 }
 
-TEST(KorvaneWindow, OpensAChartAndDefinesItsCoordinateSystemWithClicksAndTypedValues) {
+TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
     const std::string Case = "p01_clean_black_1px";
     const fs::path CaseDir = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" / Case;
     QFile TruthFile(QString::fromStdString((CaseDir / "truth.json").string()));
@@ -220,6 +225,82 @@ TEST(KorvaneWindow, OpensAChartAndDefinesItsCoordinateSystemWithClicksAndTypedVa
     EXPECT_EQ(Window->CoordinatesText().toStdString(), Expected.toStdString());
     EXPECT_EQ(Window->actEditDefineCoordinateSystem->text().toStdString(),
               "Re&define Coordinate System");
+
+    // Then a functional line: Digitize > New Functional Line, a click on the truth's start
+    // pixel, and the follower's run, at full speed.
+    const QJsonObject Curve = Truth["curves"].toArray()[0].toObject();
+    const QJsonArray StartArray = Curve["start_pixel"].toArray();
+    const QPoint Start(StartArray[0].toInt(), StartArray[1].toInt());
+    Window->App().FileParameters().VectorizerParameters.SetDelay(0);
+    const QPoint DigitizeMenu = TitleCentre(Window->mnuDigitize);
+    Done = false;
+    std::thread Digitize([&] {
+        if (Click(DigitizeMenu) && Xdotool("key f"))
+            Click(ScreenOf(Start));
+        Done = true;
+    });
+    const bool Started = PumpUntil([&] { return Done.load(); }, 60);
+    Digitize.join();
+    auto* Line = dynamic_cast<TLine*>(Window->CurrentDigitization());
+    ASSERT_TRUE(Started);
+    ASSERT_NE(Line, nullptr) << "no line was created";
+    ASSERT_TRUE(PumpUntil([&] { return Line->Count() > 0 && !Line->Following(); }, 60))
+        << "the run did not end";
+    PumpUntil([] { return false; }, 1);
+    Screen->grabWindow(0).save(QString::fromStdString(KORVANE_BINARY_DIR) +
+                               "/korvane-digitize-line.png");
+    EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : Errors.front());
+    EXPECT_TRUE(Prompter.Asked.empty());
+
+    // The grid's points, as real values, scored against the truth like the command-line
+    // follower's on the same case.
+    const TCurveIterator* Points = Window->LineDataPanel().Iterator();
+    ASSERT_NE(Points, nullptr);
+    ASSERT_EQ(Window->LineDataPanel().Count(), Line->Count());
+    const fs::path Grid = Dir / "grid.csv";
+    {
+        std::unique_ptr<TCurveIterator> Walk = Line->ParamSet().NewIterator();
+        std::ofstream Out(Grid);
+        Out.precision(17);
+        for (Walk->First(); !Walk->IsDone(); Walk->Next())
+            Out << Walk->CurrentX() << "," << Walk->CurrentY() << "\n";
+    }
+    const fs::path Cli = Dir / "cli.csv";
+    const auto Pair = [](const QJsonValue& V) {
+        const QJsonArray A = V.toArray();
+        return QString("%1,%2").arg(A[0].toDouble(), 0, 'g', 17).arg(A[1].toDouble(), 0, 'g', 17);
+    };
+    const QString Follow =
+        QString("%1 follow %2 --first %3=%4 --skew %5 --second %6=%7 --start %8 -o %9")
+            .arg(KORVANE_CLI, QString::fromStdString(Image),
+                 Pair(Axes["first"].toObject()["pixel"]), Pair(Axes["first"].toObject()["value"]),
+                 Pair(Axes["skew"].toObject()["pixel"]), Pair(Axes["second"].toObject()["pixel"]),
+                 Pair(Axes["second"].toObject()["value"]), Pair(Curve["start_pixel"]),
+                 QString::fromStdString(Cli.string()));
+    ASSERT_EQ(std::system(Follow.toStdString().c_str()), 0) << Follow.toStdString();
+    const auto Score = [&](const fs::path& Csv) {
+        const std::string Command = "/usr/bin/python3 " +
+                                    (CaseDir.parent_path().parent_path() / "evaluate.py").string() +
+                                    " " + (CaseDir / "truth.json").string() + " " +
+                                    Curve["name"].toString().toStdString() + " " + Csv.string();
+        std::string Result;
+        if (FILE* Pipe = ::popen(Command.c_str(), "r")) {
+            char Buffer[512];
+            while (std::fgets(Buffer, sizeof Buffer, Pipe))
+                if (std::string(Buffer).rfind("RESULT ", 0) == 0)
+                    Result = Buffer;
+            ::pclose(Pipe);
+        }
+        return Result;
+    };
+    const std::string WindowScore = Score(Grid);
+    const std::string CliScore = Score(Cli);
+    std::printf("window: %sCLI:    %s", WindowScore.c_str(), CliScore.c_str());
+    ASSERT_FALSE(WindowScore.empty());
+    EXPECT_EQ(WindowScore, CliScore);
+    const std::size_t Mean = WindowScore.find("mean_px=");
+    ASSERT_NE(Mean, std::string::npos);
+    EXPECT_LT(std::stod(WindowScore.substr(Mean + 8)), 0.5) << WindowScore;
 
     Prompter.Asked.clear();
     Window.reset();

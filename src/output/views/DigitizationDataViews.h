@@ -3,16 +3,15 @@
 #include "core/Digitizations.h"
 #include "core/Interfaces.h"
 
-#include <QMetaObject>
 #include <QComboBox>
+#include <QLabel>
+#include <QMetaObject>
 #include <QPointer>
 #include <QString>
 #include <QTableView>
 #include <memory>
 #include <vector>
 
-
-class QLabel;
 class QPainter;
 
 namespace korvane {
