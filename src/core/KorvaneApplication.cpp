@@ -228,4 +228,10 @@ void TKorvaneApplication::Exit() {
         OnExit();
 }
 
+TKorvaneApplication& RequireKorvaneApp(const char* Where) {
+    if (!KorvaneApp)
+        throw EAssertion(Where);
+    return *KorvaneApp;
+}
+
 } // namespace korvane

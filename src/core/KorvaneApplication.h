@@ -127,4 +127,7 @@ private:
 // The one application object while it exists; null otherwise.
 extern TKorvaneApplication* KorvaneApp;
 
+// KorvaneApp; an EAssertion naming Where when there is none.
+TKorvaneApplication& RequireKorvaneApp(const char* Where);
+
 } // namespace korvane

@@ -113,8 +113,9 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
     ASSERT_FALSE(Axes["log_y"].toBool());
     const QPoint First = Pixel(Axes["first"]), Skew = Pixel(Axes["skew"]),
                  Second = Pixel(Axes["second"]);
-    const auto [FirstX, FirstY] = Values(Axes["first"]);
-    const auto [SecondX, SecondY] = Values(Axes["second"]);
+    // Plain variables, not structured bindings: the script's lambdas capture them.
+    const double FirstX = Values(Axes["first"]).first, FirstY = Values(Axes["first"]).second;
+    const double SecondX = Values(Axes["second"]).first, SecondY = Values(Axes["second"]).second;
     // A fourth pixel and its real value, from the truth's linear axes.
     const QPoint Fourth((First.x() + Second.x()) / 2, (First.y() + Second.y()) / 2);
     const double FourthX =

@@ -56,6 +56,9 @@ public:
     QImage& Image() { return FImage; }
     const QImage& Image() const { return FImage; }
 
+    // The colour of a working-image pixel; white outside the image.
+    TColor PixelColor(TLongintPoint P) const;
+
     // Composes the whole view again and shows it.
     void RepaintImage();
     // Composes the part of the view inside R (device pixels, the right and bottom edge left

@@ -1,9 +1,11 @@
 #include "image/widgets/SupportWidgets.h"
 
 #include "core/Digitizations.h"
+#include "image/KorvaneSupport.h"
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -234,6 +236,28 @@ TColorComboBox::TColorComboBox(QWidget* Parent) : QComboBox(Parent) {
 
 void TColorComboBox::SetSelectedColorIndex(int Index) {
     setCurrentIndex(Index >= 0 && Index < count() ? Index : -1);
+}
+
+TNumericKeyFilter::TNumericKeyFilter(QObject* Parent, std::function<char32_t()> DecimalSeparator)
+    : QObject(Parent), FDecimalSeparator(std::move(DecimalSeparator)) {}
+
+bool TNumericKeyFilter::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Event->type() == QEvent::KeyPress && Swallows(*static_cast<QKeyEvent*>(Event)))
+        return true;
+    return QObject::eventFilter(Watched, Event);
+}
+
+bool TNumericKeyFilter::Swallows(const QKeyEvent& Key) const {
+    if (Key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const char32_t Separator = FDecimalSeparator ? FDecimalSeparator() : U'.';
+    for (const uint C : Key.text().toUcs4()) {
+        if (C < 0x20 || C == 0x7F)
+            continue;
+        if (FilterNumericKey(static_cast<char32_t>(C), Separator) == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace korvane

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPainter;
@@ -115,6 +116,22 @@ void InvalidateSizeGrip(QWidget& Form);
 
 // A combo box offering the display colours of data sets by name with a swatch of each colour,
 // in table order: the item index is the colour index.
+// An event filter for edit boxes that take real numbers: it swallows every typed character a
+// number cannot contain (FilterNumericKey with the decimal separator that DecimalSeparator
+// answers when the key arrives). Editing keys, shortcuts with Ctrl, Alt or Meta and control
+// characters pass unchanged.
+class TNumericKeyFilter : public QObject {
+public:
+    TNumericKeyFilter(QObject* Parent, std::function<char32_t()> DecimalSeparator);
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    bool Swallows(const QKeyEvent& Key) const;
+    std::function<char32_t()> FDecimalSeparator;
+};
+
 class TColorComboBox : public QComboBox {
 public:
     explicit TColorComboBox(QWidget* Parent = nullptr);

@@ -14,9 +14,7 @@ namespace korvane {
 namespace {
 
 TKorvaneApplication& App(const char* Where) {
-    if (!KorvaneApp)
-        throw EAssertion(Where);
-    return *KorvaneApp;
+    return RequireKorvaneApp(Where);
 }
 
 template <class T>
@@ -34,14 +32,6 @@ std::string Quoted(const std::string& Name) {
 // The image pixel of a real point through the panel's current coordinate system.
 TLongintPoint ImagePixelOf(const TKorvanePanel& Panel, TDoublePoint Real) {
     return Panel.CurrentScaleSystem().RealToImage(Real);
-}
-
-TColor PixelColour(const TKorvanePanel& Panel, TLongintPoint P) {
-    const QImage& Image = Panel.Image();
-    if (P.X < 0 || P.Y < 0 || P.X >= Image.width() || P.Y >= Image.height())
-        return RGB(255, 255, 255);
-    const uchar* Pixel = Image.constScanLine(P.Y) + 3 * P.X;
-    return RGB(Pixel[0], Pixel[1], Pixel[2]);
 }
 
 } // namespace
@@ -98,6 +88,16 @@ std::string TDigitizeAutoCommand::GetDescription() const {
     return "Automatic digitization of " + Quoted(FLine ? FLine->Name() : std::string()) + Text;
 }
 
+void RunAutomaticDigitizing(TLine& Line, TKorvanePanel& Panel,
+                            TVectorizerInitialConditions& Conditions) {
+    Conditions.SetTrackingColor(Line.TrackingColor);
+    auto Command = std::make_unique<TDigitizeAutoCommand>();
+    TDigitizeAutoCommand& Auto = *Command;
+    // In the history before it runs: its points arrive later.
+    App("TDigitizeAutoCommand").History().Add(std::move(Command));
+    Auto.Execute({&Line, &Panel, &Conditions});
+}
+
 void TResumeFunctionalCommand::Execute(const TArgumentList& Arguments) {
     TResumeCommand::Execute(Arguments);
     TLine& Line = Required<TLine>(Arguments, 0, "TResumeFunctionalCommand.Execute");
@@ -111,13 +111,9 @@ void TResumeFunctionalCommand::Execute(const TArgumentList& Arguments) {
         Predictor.Update(ImagePixelOf(Panel, Line.GetPoint(I)).Y);
     const TLongintPoint L = ImagePixelOf(Panel, Line.Last());
     if (!Line.TrackingColorSet)
-        Line.SetTrackingColor(PixelColour(Panel, L));
-    auto Command = std::make_unique<TDigitizeAutoCommand>();
-    TDigitizeAutoCommand& Auto = *Command;
-    App("TResumeFunctionalCommand.Execute").History().Add(std::move(Command));
+        Line.SetTrackingColor(Panel.PixelColor(L));
     TResumeFunctionalInitialConditions Conditions(Predictor, L.X + 1);
-    Conditions.SetTrackingColor(Line.TrackingColor);
-    Auto.Execute({&Line, &Panel, static_cast<TVectorizerInitialConditions*>(&Conditions)});
+    RunAutomaticDigitizing(Line, Panel, Conditions);
 }
 
 void TResumeNonfunctionalCommand::Execute(const TArgumentList& Arguments) {
@@ -133,14 +129,10 @@ void TResumeNonfunctionalCommand::Execute(const TArgumentList& Arguments) {
         Predictor.Update(ImagePixelOf(Panel, Line.GetPoint(I)));
     const TLongintPoint L = ImagePixelOf(Panel, Line.Last());
     if (!Line.TrackingColorSet)
-        Line.SetTrackingColor(PixelColour(Panel, L));
-    auto Command = std::make_unique<TDigitizeAutoCommand>();
-    TDigitizeAutoCommand& Auto = *Command;
-    App("TResumeNonfunctionalCommand.Execute").History().Add(std::move(Command));
+        Line.SetTrackingColor(Panel.PixelColor(L));
     const TLongintPoint Start = Predictor.Prediction;
     TResumeNonfunctionalInitialConditions Conditions(Start, {Start.X - L.X, Start.Y - L.Y});
-    Conditions.SetTrackingColor(Line.TrackingColor);
-    Auto.Execute({&Line, &Panel, static_cast<TVectorizerInitialConditions*>(&Conditions)});
+    RunAutomaticDigitizing(Line, Panel, Conditions);
 }
 
 void TStopCommand::Execute(const TArgumentList& Arguments) {

@@ -56,6 +56,13 @@ public:
     std::string GetDescription() const override;
 };
 
+class TVectorizerInitialConditions;
+
+// Starts a follower run on Line from Conditions (given the line's tracking colour): a new
+// automatic command enters the history, then executes.
+void RunAutomaticDigitizing(TLine& Line, TKorvanePanel& Panel,
+                            TVectorizerInitialConditions& Conditions);
+
 // Restarts the follower where a line ends. Arguments: [0] the line, [1] the image panel.
 class TResumeCommand : public TKorvaneCommand {
 public:

@@ -22,22 +22,13 @@ namespace korvane {
 namespace {
 
 TKorvaneApplication& App() {
-    if (!KorvaneApp)
-        throw EAssertion("No application object");
-    return *KorvaneApp;
+    return RequireKorvaneApp("No application object");
 }
 
 constexpr std::uint16_t KeyCodeUp = 38;
 constexpr std::uint16_t KeyCodeDown = 40;
 
 constexpr std::int16_t CursorLeftRight = 11;
-
-TColor PixelColour(const QImage& Image, TLongintPoint P) {
-    if (P.X < 0 || P.Y < 0 || P.X >= Image.width() || P.Y >= Image.height())
-        return RGB(255, 255, 255);
-    const uchar* Pixel = Image.constScanLine(P.Y) + 3 * P.X;
-    return RGB(Pixel[0], Pixel[1], Pixel[2]);
-}
 
 // Runs one command site: execute, then into the history when it can be undone.
 void Run(std::unique_ptr<TApplicationCommand> Command, const TArgumentList& Arguments) {
@@ -274,13 +265,9 @@ void TLineMode::ManualPoint(TLongintPoint Device) {
 
 void TLineMode::StartAutomatic(TLongintPoint P) {
     if (!Line->TrackingColorSet)
-        Line->SetTrackingColor(PixelColour(Panel->Image(), P));
+        Line->SetTrackingColor(Panel->PixelColor(P));
     TVectorizerInitialConditions Conditions(P);
-    Conditions.SetTrackingColor(Line->TrackingColor);
-    auto Command = std::make_unique<TDigitizeAutoCommand>();
-    TDigitizeAutoCommand& Auto = *Command;
-    App().History().Add(std::move(Command));
-    Auto.Execute({Line, Panel, &Conditions});
+    RunAutomaticDigitizing(*Line, *Panel, Conditions);
 }
 
 void TLineMode::MouseDown(TLongintPoint Device, TDoublePoint, int Button, unsigned Shift) {
@@ -548,16 +535,12 @@ void TNonfunctionalLineMode::MouseUp(TLongintPoint Device, TDoublePoint, int But
         return;
     const TLongintPoint P = Panel->CurrentScaleSystem().ScreenToImage(PressPoint);
     if (!Line->TrackingColorSet)
-        Line->SetTrackingColor(PixelColour(Panel->Image(), P));
+        Line->SetTrackingColor(Panel->PixelColor(P));
     TLongintPoint Direction{Device.X - PressPoint.X, Device.Y - PressPoint.Y};
     if (Direction.X == 0 && Direction.Y == 0)
         Direction = {1, 0};
     TResumeNonfunctionalInitialConditions Conditions(P, Direction);
-    Conditions.SetTrackingColor(Line->TrackingColor);
-    auto Command = std::make_unique<TDigitizeAutoCommand>();
-    TDigitizeAutoCommand& Auto = *Command;
-    App().History().Add(std::move(Command));
-    Auto.Execute({Line, Panel, static_cast<TVectorizerInitialConditions*>(&Conditions)});
+    RunAutomaticDigitizing(*Line, *Panel, Conditions);
 }
 
 void TNonfunctionalLineMode::ResumeDigitizing() {

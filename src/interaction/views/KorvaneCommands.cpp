@@ -18,9 +18,7 @@ namespace korvane {
 namespace {
 
 TKorvaneApplication& App(const char* Where) {
-    if (!KorvaneApp)
-        throw EAssertion(Where);
-    return *KorvaneApp;
+    return RequireKorvaneApp(Where);
 }
 
 // The hourglass while a file is read; the previous cursor comes back however reading ends.

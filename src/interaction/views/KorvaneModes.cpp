@@ -14,9 +14,7 @@ namespace korvane {
 namespace {
 
 TKorvaneApplication& App() {
-    if (!KorvaneApp)
-        throw EAssertion("No application object");
-    return *KorvaneApp;
+    return RequireKorvaneApp("No application object");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "core/Prompter.h"
 #include "image/KorvaneSupport.h"
+#include "image/widgets/SupportWidgets.h"
 #include "interaction/views/MessageBoxPrompter.h"
 #include "output/views/HelpUtils.h"
 
@@ -65,32 +66,6 @@ QChar LocaleDecimalSeparator() {
     return Separator.isEmpty() ? QChar(u'.') : Separator.front();
 }
 
-// Swallows every typed character a number cannot contain. Editing keys, shortcuts with Ctrl
-// or Alt and control characters pass unchanged.
-class TfrmScalePoints::TNumericKeyFilter : public QObject {
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::KeyPress && Swallows(*static_cast<QKeyEvent*>(Event)))
-            return true;
-        return QObject::eventFilter(Watched, Event);
-    }
-
-private:
-    static bool Swallows(const QKeyEvent& Key) {
-        if (Key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-            return false;
-        const QList<uint> Characters = Key.text().toUcs4();
-        const char32_t Separator = LocaleDecimalSeparator().unicode();
-        for (const uint C : Characters) {
-            if (C < 0x20 || C == 0x7F)
-                continue;
-            if (FilterNumericKey(static_cast<char32_t>(C), Separator) == 0)
-                return true;
-        }
-        return false;
-    }
-};
-
 TfrmScalePoints::TfrmScalePoints(IPrompter& Prompter, QWidget* Parent)
     : QDialog(Parent, HelpDialogFlags), FPrompter(Prompter) {
     Build();
@@ -109,7 +84,8 @@ void TfrmScalePoints::Build() {
     setModal(true);
     SetHelpContext(*this, HelpContextDialog);
 
-    FKeyFilter = std::make_unique<TNumericKeyFilter>();
+    FKeyFilter = std::make_unique<TNumericKeyFilter>(
+        nullptr, [] { return static_cast<char32_t>(LocaleDecimalSeparator().unicode()); });
 
     lblX = new QLabel(QStringLiteral("&X:"), this);
     txtX = new QLineEdit(this);

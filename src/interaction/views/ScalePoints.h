@@ -14,6 +14,7 @@ class QPushButton;
 namespace korvane {
 
 class IPrompter;
+class TNumericKeyFilter;
 
 // The text of a real number as the user types it: optional blanks around it, an optional
 // sign, digits with at most one DecimalSeparator, an optional exponent. Anything else (an
@@ -61,8 +62,6 @@ public:
     void PositionNear(QPoint Screen);
 
 private:
-    class TNumericKeyFilter;
-
     void Build();
     void OkClick();
 

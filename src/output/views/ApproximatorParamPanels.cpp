@@ -30,34 +30,6 @@ int Right(const QWidget& W) {
     return W.x() + W.width();
 }
 
-// Swallows every typed character a number cannot contain. Editing keys, shortcuts with Ctrl
-// or Alt and control characters pass unchanged.
-class TNumericKeyFilter : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::KeyPress && Swallows(*static_cast<QKeyEvent*>(Event)))
-            return true;
-        return QObject::eventFilter(Watched, Event);
-    }
-
-private:
-    static bool Swallows(const QKeyEvent& Key) {
-        if (Key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-            return false;
-        const char32_t Separator = static_cast<unsigned char>(DisplayDecimalSeparator());
-        for (const uint C : Key.text().toUcs4()) {
-            if (C < 0x20 || C == 0x7F)
-                continue;
-            if (FilterNumericKey(static_cast<char32_t>(C), Separator) == 0)
-                return true;
-        }
-        return false;
-    }
-};
-
 // The number in an edit: false for text that is not one.
 bool ReadNumber(const QString& Text, double& Value) {
     try {
@@ -84,7 +56,9 @@ char DisplayDecimalSeparator() {
 
 TApproximatorParamPanel::TApproximatorParamPanel(QWidget* Parent) : QWidget(Parent) {
     resize(185, 0);
-    FKeyFilter = new TNumericKeyFilter(this);
+    FKeyFilter = new TNumericKeyFilter(this, [] {
+        return static_cast<char32_t>(static_cast<unsigned char>(DisplayDecimalSeparator()));
+    });
     if (Parent)
         Parent->installEventFilter(this);
 }
