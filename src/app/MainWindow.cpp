@@ -497,12 +497,33 @@ void TfrmMain::CreateActions() {
     actDataSelectAll = Make("actDataSelectAll", "Select &All", "Select all|Select all points");
     actDataSelectAll->setShortcut(QKeySequence("Ctrl+A"));
     Kind(actDataSelectAll, ckSelectAll);
+    actDataSelectAll->OnExecute = [this] {
+        TDigitization* Current = CurrentDigitization();
+        if (!Current)
+            throw EAssertion("actDataSelectAllExecute");
+        ExecuteCommand(FApp->History(), std::make_unique<TSelectAllCommand>(), {Current});
+    };
     actDataSelectNone = Make("actDataSelectNone", "Select &None", "Select none|Clear selection");
     Kind(actDataSelectNone, ckSelectNone);
+    actDataSelectNone->OnExecute = [this] {
+        TDigitization* Current = CurrentDigitization();
+        if (!Current)
+            throw EAssertion("actDataSelectNoneExecute");
+        ExecuteCommand(FApp->History(), std::make_unique<TSelectNoneCommand>(), {Current});
+    };
     actDataDeleteSelectedScatterData =
         Make("actDataDeleteSelectedScatterData", "&Delete Selected Scatter Data",
              "Delete selected scatter data|Delete selected scatter data");
     Kind(actDataDeleteSelectedScatterData, ckDeleteSelectedScatterData);
+    actDataDeleteSelectedScatterData->OnExecute = [this] {
+        auto* Scatter = dynamic_cast<TScatter*>(CurrentDigitization());
+        if (!Scatter)
+            throw EAssertion("actDataDeleteSelectedPointsExecute 1");
+        if (Scatter->Selection().Count() == 0)
+            throw EAssertion("actDataDeleteSelectedPointsExecute 2");
+        ExecuteCommand(FApp->History(), std::make_unique<TDeleteSelectedScatterDataCommand>(),
+                       {Scatter});
+    };
     actDataErase = Make("actDataErase", "&Erase", "Erase|Erase part or all of vectorization");
     actDataErase->setIcon(S->standardIcon(QStyle::SP_TrashIcon));
     Kind(actDataErase, ckErase);
@@ -520,6 +541,27 @@ void TfrmMain::CreateActions() {
     for (TAction* Sort : {actDataSortAscendingX, actDataSortAscendingY, actDataSortDescendingX,
                           actDataSortDescendingY})
         Kind(Sort, ckSortDigitization);
+    // The four sorts run through the scatter mode.
+    const auto SortWith = [this](TCommandClass Class, const char* Where) {
+        return [this, Class, Where] {
+            auto* Mode = FApp->ModeManager().FindMode<TScatterMode>();
+            if (!Mode)
+                throw EAssertion(Where);
+            Mode->Sort(Class);
+        };
+    };
+    actDataSortAscendingX->OnExecute =
+        SortWith(TCommandClass::Of<TSortAscendingXCommand>("TSortAscendingXCommand"),
+                 "actDataSortAscendingXExecute");
+    actDataSortAscendingY->OnExecute =
+        SortWith(TCommandClass::Of<TSortAscendingYCommand>("TSortAscendingYCommand"),
+                 "actDataSortAscendingYExecute");
+    actDataSortDescendingX->OnExecute =
+        SortWith(TCommandClass::Of<TSortDescendingXCommand>("TSortDescendingXCommand"),
+                 "actDataSortDescendingXExecute");
+    actDataSortDescendingY->OnExecute =
+        SortWith(TCommandClass::Of<TSortDescendingYCommand>("TSortDescendingYCommand"),
+                 "actDataSortDescendingYExecute");
     actDataExport =
         Make("actDataExport", "E&xport...", "Export data|Export data to file or clipboard");
     actDataExport->setShortcut(QKeySequence("Ctrl+E"));

@@ -383,6 +383,41 @@ TEST_F(Digitizing, ScatterClicksAddPointsAndAClickOnAPointRemovesIt) {
     EXPECT_EQ(Scatter->Last().X, 200);
 }
 
+TEST_F(Digitizing, ScatterSelectionsSortsAndDeletingTheSelection) {
+    Window->actDigitizeNewScatter->Execute();
+    auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());
+    ASSERT_NE(Scatter, nullptr);
+    for (const int X : {300, 100, 200, 400})
+        Click(X, 100 + X / 10);
+    ASSERT_EQ(Scatter->Count(), 4);
+    EXPECT_TRUE(Window->actDataSortAscendingX->isEnabled());
+    const int History = Window->App().History().Count();
+    Window->actDataSortAscendingX->Execute();
+    EXPECT_EQ(Scatter->GetPoint(0).X, 100);
+    EXPECT_EQ(Scatter->GetPoint(3).X, 400);
+    EXPECT_EQ(Window->App().History().Count(), History); // sorting is not undoable
+
+    EXPECT_FALSE(Window->actDataDeleteSelectedScatterData->isEnabled());
+    Window->actDataSelectAll->Execute();
+    EXPECT_EQ(Scatter->Selection().Count(), 4);
+    Window->actDataSelectNone->Execute();
+    EXPECT_EQ(Scatter->Selection().Count(), 0);
+    Scatter->Selection().Select(1);
+    Scatter->Selection().Select(3);
+    ASSERT_TRUE(Window->actDataDeleteSelectedScatterData->isEnabled());
+    Window->actDataDeleteSelectedScatterData->Execute();
+    ASSERT_EQ(Scatter->Count(), 2);
+    EXPECT_EQ(Scatter->GetPoint(1).X, 300);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Delete Selected Scatter Data");
+    Window->actEditUndo->Execute();
+    ASSERT_EQ(Scatter->Count(), 4);
+    EXPECT_EQ(Scatter->GetPoint(1).X, 200);
+    EXPECT_EQ(Scatter->Selection().Count(), 2);
+    EXPECT_TRUE(Scatter->Selection().IsSelected(3));
+    Window->actEditRedo->Execute();
+    EXPECT_EQ(Scatter->Count(), 2);
+}
+
 TEST_F(Digitizing, DeletingADataSetAndUndoingPutsItBackInPlace) {
     Window->actDigitizeNewScatter->Execute();
     Window->actDigitizeNewFunctionalLine->Execute();

@@ -2,10 +2,12 @@
 
 #include "core/Digitizations.h"
 #include "core/KorvaneApplication.h"
+#include "core/PointSelections.h"
 #include "follower/Predictors.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "image/widgets/KorvaneWidgets.h"
 #include "interaction/views/DigitizingModes.h"
+#include "output/ApproximatorParams.h"
 
 #include <cstdio>
 
@@ -332,6 +334,67 @@ void TDeleteDigitizationCommand::Undo() {
 
 std::string TDeleteDigitizationCommand::GetDescription() const {
     return "Delete digitization " + (FDigitization ? FDigitization->Name() : std::string());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selections and sorting
+
+void TSortDigitizationCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    Sort(Required<TScatter>(Arguments, 0, "TSortDigitizationCommand.Execute"));
+    App("TSortDigitizationCommand.Execute").SetFileIsDirty(true);
+}
+
+void TSortAscendingXCommand::Sort(TScatter& Scatter) {
+    Scatter.SortAscendingX();
+}
+
+void TSortAscendingYCommand::Sort(TScatter& Scatter) {
+    Scatter.SortAscendingY();
+}
+
+void TSortDescendingXCommand::Sort(TScatter& Scatter) {
+    Scatter.SortDescendingX();
+}
+
+void TSortDescendingYCommand::Sort(TScatter& Scatter) {
+    Scatter.SortDescendingY();
+}
+
+void TSelectAllCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TDigitization& D = Required<TDigitization>(Arguments, 0, "TSelectAllCommand.Execute");
+    const std::int32_t Count = D.ParamSet().PointCount();
+    if (Count > 0)
+        D.Selection().SelectRange(0, Count - 1);
+}
+
+void TSelectNoneCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    Required<TDigitization>(Arguments, 0, "TSelectNoneCommand.Execute").Selection().Clear();
+}
+
+TDeleteSelectedScatterDataCommand::TDeleteSelectedScatterDataCommand() = default;
+TDeleteSelectedScatterDataCommand::~TDeleteSelectedScatterDataCommand() = default;
+
+void TDeleteSelectedScatterDataCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    FScatter = &Required<TScatter>(Arguments, 0, "TDeleteSelectedScatterDataCommand.Execute");
+    FSavedPoints.Assign(FScatter->Points());
+    FSavedSelection = std::make_unique<TPointSelection>();
+    FSavedSelection->Assign(FScatter->Selection());
+    FScatter->DeleteSelected();
+    App("TDeleteSelectedScatterDataCommand.Execute").SetFileIsDirty(true);
+}
+
+void TDeleteSelectedScatterDataCommand::Undo() {
+    FScatter->SetPoints(FSavedPoints);
+    FScatter->SetSelection(*FSavedSelection);
+}
+
+void TDeleteSelectedScatterDataCommand::Redo() {
+    FScatter->SetSelection(*FSavedSelection);
+    FScatter->DeleteSelected();
 }
 
 } // namespace korvane

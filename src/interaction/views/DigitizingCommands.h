@@ -248,4 +248,75 @@ private:
     std::unique_ptr<TDigitization> FDigitization;
 };
 
+// ---------------------------------------------------------------------------------------------
+// Selections and sorting
+
+// Sorts a scatter's points; not undoable. Arguments: [0] the scatter.
+class TSortDigitizationCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqDigitization | rqScatter; }
+
+protected:
+    virtual void Sort(TScatter& Scatter) = 0;
+};
+
+class TSortAscendingXCommand : public TSortDigitizationCommand {
+protected:
+    void Sort(TScatter& Scatter) override;
+};
+
+class TSortAscendingYCommand : public TSortDigitizationCommand {
+protected:
+    void Sort(TScatter& Scatter) override;
+};
+
+class TSortDescendingXCommand : public TSortDigitizationCommand {
+protected:
+    void Sort(TScatter& Scatter) override;
+};
+
+class TSortDescendingYCommand : public TSortDigitizationCommand {
+protected:
+    void Sort(TScatter& Scatter) override;
+};
+
+// Selects every output point (those of the parameter set, not the digitized ones).
+// Arguments: [0] the data set.
+class TSelectAllCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqDigitization; }
+};
+
+// Clears the selection. Arguments: [0] the data set.
+class TSelectNoneCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqDigitization; }
+};
+
+// Deletes a scatter's selected points, keeping points and selection for undo.
+// Arguments: [0] the scatter.
+class TDeleteSelectedScatterDataCommand : public TKorvaneCommand {
+public:
+    TDeleteSelectedScatterDataCommand();
+    ~TDeleteSelectedScatterDataCommand() override;
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    void Redo() override;
+    bool CanUndo() const override { return FSavedPoints.Count() > 0; }
+    std::string GetName() const override { return "Delete Selected Scatter Data"; }
+    std::string GetDescription() const override { return "Delete selected scatter data"; }
+    TRequirements Requirements() const override { return rqDigitization | rqScatter; }
+
+private:
+    TScatter* FScatter = nullptr;
+    TDoublePointArray FSavedPoints{50};
+    std::unique_ptr<class TPointSelection> FSavedSelection;
+};
+
 } // namespace korvane
