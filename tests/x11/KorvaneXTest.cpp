@@ -38,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 
 // Runs one xdotool command line; every command has its own time limit.
 bool Xdotool(const std::string& Arguments) {
-    const std::string Command = "timeout 20 xdotool " + Arguments + " >/dev/null 2>&1";
+    const std::string Command = "timeout 30 xdotool " + Arguments + " >/dev/null 2>&1";
     return std::system(Command.c_str()) == 0;
 }
 
@@ -153,6 +153,14 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
     const std::string Title = Case + ".png - Korvane 5";
 
     std::atomic<bool> Done{false};
+    // The main thread says when the image is open (its caption), the script waits for it.
+    std::atomic<bool> Opened{false};
+    const std::string WindowId = std::to_string(Window->winId());
+    const auto WaitForOpened = [&] {
+        for (int I = 0; I < 600 && !Opened; ++I)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return Opened.load();
+    };
     std::string Failed;
     std::mutex FailedLock;
     std::thread Script([&] {
@@ -174,8 +182,8 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
             if (!Step(Click(FileMenu), "opening the File menu") ||
                 !Step(Xdotool("key o"), "choosing Open") || !Step(Dialog("Open"), "file dialog") ||
                 !Step(Type(Image), "typing the file name") ||
-                !Step(Xdotool("key Return"), "confirming the file") ||
-                !Step(Xdotool("search --sync --name '^" + Title + "$'"), "caption with the file"))
+                !Step(Xdotool("sleep 0.5 key Return"), "confirming the file") ||
+                !Step(WaitForOpened(), "caption with the file"))
                 return;
             if (!Step(Click(EditMenu), "opening the Edit menu") ||
                 !Step(Xdotool("key d"), "choosing Define Coordinate System") ||
@@ -186,8 +194,7 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
                 !Step(Type(QString::number(FirstY).toStdString()), "typing Y") ||
                 !Step(Xdotool("key Return"), "OK"))
                 return;
-            if (!Step(Xdotool("search --sync --name '^" + Title + "$' windowfocus --sync"),
-                      "back to the window") ||
+            if (!Step(Xdotool("windowfocus --sync " + WindowId), "back to the window") ||
                 !Step(Click(ScreenOf(Skew)), "clicking the skew point") ||
                 !Step(Click(ScreenOf(Second)), "clicking the second point") ||
                 !Step(Dialog("Second scaling point"), "second point dialog") ||
@@ -205,7 +212,12 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
                 Xdotool("key Escape");
         Done = true;
     });
-    const bool InTime = PumpUntil([&] { return Done.load(); }, 150);
+    const bool InTime = PumpUntil(
+        [&] {
+            Opened = Window->windowTitle().toStdString() == Title;
+            return Done.load();
+        },
+        150);
     if (!InTime)
         Xdotool("key Escape");
     Script.join();
