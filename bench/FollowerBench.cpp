@@ -1,6 +1,8 @@
 // Follower speed: points per second of a Delay-0 run along a long line, through the
 // user-interface dispatcher (the real follower thread, pumped here as the window's event
-// loop would) and directly on one thread, to show what the hand-over costs.
+// loop would) and directly on one thread, to show what the hand-over costs. The
+// "Enhanced" runs switch on enhanced following (sub-pixel output, crossings, guard); their
+// time against the plain runs is what the enhancements cost.
 
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
@@ -39,21 +41,23 @@ struct TCounter : IVectorizerObserver {
     }
 };
 
-void Prepare(TVectorizer& F) {
+void Prepare(TVectorizer& F, bool Enhanced) {
     F.Delay = 0;
+    if (Enhanced)
+        F.Enhancements = TFollowerEnhancements::Enhanced();
     F.ColorTolerance = 0.1;
     TVectorizerInitialConditions Conditions({0, 100});
     Conditions.SetTrackingColor(RGB(0, 0, 0));
     Conditions.Apply(F);
 }
 
-void BM_FollowThroughDispatcher(benchmark::State& State) {
+void BM_FollowThroughDispatcher(benchmark::State& State, bool Enhanced) {
     long Points = 0;
     for (auto _ : State) {
         TCounter Counter;
         TQueuedDispatcher Dispatcher;
         TFunctionalVectorizer F(Counter, LongLine());
-        Prepare(F);
+        Prepare(F, Enhanced);
         bool Ended = false;
         F.Start(Dispatcher, [&](TVectorizer&) { Ended = true; });
         while (!Ended)
@@ -63,12 +67,12 @@ void BM_FollowThroughDispatcher(benchmark::State& State) {
     State.SetItemsProcessed(Points);
 }
 
-void BM_FollowDirect(benchmark::State& State) {
+void BM_FollowDirect(benchmark::State& State, bool Enhanced) {
     long Points = 0;
     for (auto _ : State) {
         TCounter Counter;
         TFunctionalVectorizer F(Counter, LongLine());
-        Prepare(F);
+        Prepare(F, Enhanced);
         F.RunSynchronously();
         Points += Counter.Points;
     }
@@ -77,6 +81,12 @@ void BM_FollowDirect(benchmark::State& State) {
 
 } // namespace
 
-BENCHMARK(BM_FollowThroughDispatcher)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FollowDirect)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_FollowThroughDispatcher, Plain, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_FollowThroughDispatcher, Enhanced, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_FollowDirect, Plain, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_FollowDirect, Enhanced, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

@@ -4,9 +4,11 @@
 Runs every functional and non-functional curve of ../shared/bench/cases/*/truth.json through
 `korvane-cli follow` (axes and start pixel from the truth; a non-functional curve starts with
 its drag direction, as a user would press and drag), scores each with the benchmark's
-evaluate.py, prints its RESULT lines and a summary.
+evaluate.py, prints its RESULT lines and a summary. --enhanced follows with enhanced following
+(`korvane-cli follow --enhanced`); --both runs the follower plain and enhanced and
+prints the two summaries. The same settings go to every image.
 
-    bench/accuracy.py [--cli PATH] [--cases DIR] [-- extra follow options]
+    bench/accuracy.py [--cli PATH] [--cases DIR] [--enhanced | --both] [-- extra follow options]
 """
 import argparse
 import json
@@ -41,18 +43,23 @@ def follow_command(cli, case_dir, truth, curve, extra):
     return cmd + extra
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--cli", default=os.path.join(ROOT, "build", "tools", "korvane-cli"))
-    parser.add_argument("--cases", default=os.path.join(SHARED_BENCH, "cases"))
-    parser.add_argument("extra", nargs="*", help="extra options for korvane-cli follow")
-    args = parser.parse_args()
-    evaluate = os.path.join(os.path.dirname(os.path.abspath(args.cases)), "evaluate.py")
+def find_evaluator(cases):
+    """The benchmark's evaluate.py: beside the cases folder (cases/) or one level up
+    (external/cases/)."""
+    folder = os.path.dirname(os.path.abspath(cases))
+    for candidate in (folder, os.path.dirname(folder)):
+        path = os.path.join(candidate, "evaluate.py")
+        if os.path.exists(path):
+            return path
+    sys.exit(f"accuracy.py: no evaluate.py beside {cases} or above it")
 
+
+def run(cli, cases, evaluate, extra, label):
+    """Follows and scores every curve, prints the RESULT lines and returns the summary."""
     results = []
     with tempfile.TemporaryDirectory() as work:
-        for case in sorted(os.listdir(args.cases)):
-            truth_path = os.path.join(args.cases, case, "truth.json")
+        for case in sorted(os.listdir(cases)):
+            truth_path = os.path.join(cases, case, "truth.json")
             if not os.path.exists(truth_path):
                 continue
             with open(truth_path) as f:
@@ -61,10 +68,10 @@ def main():
                 if curve["kind"] not in ("functional", "nonfunctional"):
                     continue
                 out = os.path.join(work, f"{case}_{curve['name']}.csv")
-                cmd = follow_command(args.cli, os.path.join(args.cases, case), truth, curve, args.extra)
-                run = subprocess.run(cmd + ["-o", out], capture_output=True, text=True)
-                if run.returncode != 0:
-                    print(f"FAILED case={case} curve={curve['name']}: {run.stderr.strip()}")
+                cmd = follow_command(cli, os.path.join(cases, case), truth, curve, extra)
+                follow = subprocess.run(cmd + ["-o", out], capture_output=True, text=True)
+                if follow.returncode != 0:
+                    print(f"FAILED case={case} curve={curve['name']}: {follow.stderr.strip()}")
                     results.append({"case": case, "curve": curve["name"], "good": False,
                                     "mean_px": float("inf"), "coverage": 0.0, "outliers": 1.0})
                     continue
@@ -80,15 +87,40 @@ def main():
                      "coverage": float(fields["coverage"]), "outliers": float(fields["outliers"])}
                 r["good"] = r["mean_px"] <= 0.5 and r["coverage"] >= 0.95 and r["outliers"] <= 0.01
                 results.append(r)
-
     if not results:
+        return None
+    good = sum(r["good"] for r in results)
+    return (f"SUMMARY{label} curves={len(results)} good={good} "
+            f"median_mean_px={statistics.median(r['mean_px'] for r in results):.4f} "
+            f"median_coverage={statistics.median(r['coverage'] for r in results):.4f} "
+            f"(good: mean <= 0.5 px, coverage >= 0.95, outliers <= 1 %)")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", default=os.path.join(ROOT, "build", "tools", "korvane-cli"))
+    parser.add_argument("--cases", default=os.path.join(SHARED_BENCH, "cases"))
+    mode = parser.add_mutually_exclusive_group()
+    mode.add_argument("--enhanced", action="store_true", help="follow with enhanced following")
+    mode.add_argument("--both", action="store_true",
+                      help="follow plain and enhanced; print both summaries")
+    parser.add_argument("extra", nargs="*", help="extra options for korvane-cli follow")
+    args = parser.parse_args()
+    evaluate = find_evaluator(args.cases)
+
+    if args.both:
+        runs = [(" follower=plain", []), (" follower=enhanced", ["--enhanced"])]
+    elif args.enhanced:
+        runs = [(" follower=enhanced", ["--enhanced"])]
+    else:
+        runs = [("", [])]
+    summaries = [run(args.cli, args.cases, evaluate, options + args.extra, label)
+                 for label, options in runs]
+    if not all(summaries):
         print("no curves scored")
         return 1
-    good = sum(r["good"] for r in results)
-    print(f"SUMMARY curves={len(results)} good={good} "
-          f"median_mean_px={statistics.median(r['mean_px'] for r in results):.4f} "
-          f"median_coverage={statistics.median(r['coverage'] for r in results):.4f} "
-          f"(good: mean <= 0.5 px, coverage >= 0.95, outliers <= 1 %)")
+    for summary in summaries:
+        print(summary)
     return 0
 
 

@@ -40,6 +40,7 @@ struct TFollowOptions {
     int MaxVerticalJump = 50;
     int ThicknessTolerance = 20;
     bool Pixels = false;
+    TFollowerEnhancements Enhancements;
     std::string Output;
     // Written through a template.
     std::string Template;
@@ -63,6 +64,13 @@ void ParseFormat(const std::string& Text, const std::string& Option, TCoordForma
     Scratch.Precision = static_cast<std::int32_t>(
         ParseInteger(Text.substr(Colon + 1), Option, 0, TCoordFormat::MaxPrecision));
     Format.Assign(Scratch);
+}
+
+const TFollowerEnhancementOption* EnhancementFlag(const std::string& Flag) {
+    for (const TFollowerEnhancementOption& Option : FollowerEnhancementOptions)
+        if (Flag == Option.Flag)
+            return &Option;
+    return nullptr;
 }
 
 TFollowOptions Parse(const std::vector<std::string>& Args) {
@@ -115,6 +123,10 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
             O.ThicknessTolerance = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 300));
         } else if (A == "--pixels") {
             O.Pixels = true;
+        } else if (A == "--enhanced") {
+            O.Enhancements.SetEnhancedFollowing(true);
+        } else if (const TFollowerEnhancementOption* Option = EnhancementFlag(A)) {
+            O.Enhancements.*(Option->Field) = true;
         } else if (A == "--save") {
             O.Save = OptionValue(Args, I);
             if (O.Save.empty())
@@ -170,12 +182,13 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
     return O;
 }
 
-// Stands in for the line: keeps the points, and ends a non-functional run at the first
-// pixel it visited before (within 0.25).
+// Stands in for the line: keeps the pixels and their real-valued image positions, and ends
+// a non-functional run at the first pixel it visited before (within 0.25).
 class TCollector : public IVectorizerObserver {
 public:
     explicit TCollector(bool Nonfunctional) : FNonfunctional(Nonfunctional) {}
     std::vector<TLongintPoint> Pixels;
+    std::vector<TDoublePoint> Positions;
 
     void FollowerPoint(TVectorizer& Follower, TLongintPoint P) override {
         const TDoublePoint AsReal{double(P.X), double(P.Y)};
@@ -185,6 +198,7 @@ public:
         }
         FTrack.Add(AsReal);
         Pixels.push_back(P);
+        Positions.push_back(Follower.ReportedPoint(P));
         Follower.Delay = 0;
     }
 
@@ -196,19 +210,19 @@ private:
 // The followed points as the line they become: real values through the coordinate system,
 // the range over all points (as the data view sets it), the tracking colour that was followed.
 std::unique_ptr<TLine> BuildLine(const TFollowOptions& O, const TScaleSystem& Scale,
-                                 const std::vector<TLongintPoint>& Pixels, const std::string& Name,
-                                 TColor Tracking) {
+                                 const std::vector<TDoublePoint>& Positions,
+                                 const std::string& Name, TColor Tracking) {
     std::unique_ptr<TLine> Line;
     if (O.Nonfunctional)
         Line = std::make_unique<TNonfunctionalLine>(Name);
     else
         Line = std::make_unique<TFunctionalLine>(Name);
     TDoublePointArray Points;
-    for (const TLongintPoint& P : Pixels)
-        Points.Add(Scale.ImageToReal(P));
+    for (const TDoublePoint& P : Positions)
+        Points.Add(Scale.ImagePositionToReal(P));
     Line->SetPoints(Points);
     Line->ParamSet().ResetRange();
-    if (!Pixels.empty())
+    if (!Positions.empty())
         Line->SetTrackingColor(Tracking);
     return Line;
 }
@@ -217,7 +231,7 @@ std::unique_ptr<TLine> BuildLine(const TFollowOptions& O, const TScaleSystem& Sc
 // the image in the program and answering "Yes" does: the coordinate system of the command
 // line replaces the stored one, the other stored data sets stay.
 void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale,
-              const std::vector<TLongintPoint>& Pixels, TColor Tracking) {
+              const std::vector<TDoublePoint>& Positions, TColor Tracking) {
     TScriptedPrompter SaveChanges({EMessageAnswer::Yes});
     TKorvaneApplication App(SettingsFolder(), SaveChanges);
     TPanelScale PanelScale;
@@ -225,7 +239,7 @@ void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale,
     TPanelScaleRecord Panel(PanelScale, Scroller);
     App.OpenFile(AbsolutePath(O.Image), Panel);
     PanelScale.SetScaleSystems(Scale, Scale);
-    App.InsertDigitization(BuildLine(O, Scale, Pixels, O.Save, Tracking), App.Count());
+    App.InsertDigitization(BuildLine(O, Scale, Positions, O.Save, Tracking), App.Count());
     App.SetFileIsDirty(true);
     App.CloseFile(Panel);
     if (App.FileIsOpen())
@@ -234,7 +248,7 @@ void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale,
 
 // The followed points as the line they would become, written through a built-in template.
 int WriteThroughTemplate(const TFollowOptions& O, const TScaleSystem& Scale,
-                         const std::vector<TLongintPoint>& Pixels) {
+                         const std::vector<TDoublePoint>& Positions) {
     const std::unique_ptr<TDataTemplateList> Templates = CreateBuiltInTemplates();
     const std::int32_t Index = Templates->IndexOf(O.Template);
     if (Index < 0) {
@@ -247,7 +261,7 @@ int WriteThroughTemplate(const TFollowOptions& O, const TScaleSystem& Scale,
     if (!Template.CanCopyToClipboard() && O.Output.empty())
         throw TUsageError{"the template \"" + Template.Name + "\" writes a file: give -o FILE"};
 
-    std::unique_ptr<TLine> Line = BuildLine(O, Scale, Pixels, "Followed", 0);
+    std::unique_ptr<TLine> Line = BuildLine(O, Scale, Positions, "Followed", 0);
     if (O.Spline) {
         Line->SetApproximatorClass(O.Nonfunctional ? TParametricCubicSpline::Class()
                                                    : TCubicSpline::Class());
@@ -301,6 +315,7 @@ int FollowCommand(const std::vector<std::string>& Args) {
     Follower->MaxHorizontalJump = O.MaxHorizontalJump;
     Follower->MaxVerticalJump = O.MaxVerticalJump;
     Follower->ThicknessTolerance = O.ThicknessTolerance;
+    Follower->Enhancements = O.Enhancements;
     std::unique_ptr<TVectorizerInitialConditions> Conditions;
     if (O.HaveDirection)
         Conditions = std::make_unique<TResumeNonfunctionalInitialConditions>(O.Start, O.Direction);
@@ -324,18 +339,19 @@ int FollowCommand(const std::vector<std::string>& Args) {
     }
 
     if (!O.Save.empty()) {
-        SaveLine(O, Scale, Collector.Pixels, Follower->TrackingColor);
+        SaveLine(O, Scale, Collector.Positions, Follower->TrackingColor);
         return 0;
     }
     if (!O.Template.empty())
-        return WriteThroughTemplate(O, Scale, Collector.Pixels);
+        return WriteThroughTemplate(O, Scale, Collector.Positions);
 
     std::string Text;
-    for (const TLongintPoint& P : Collector.Pixels) {
+    for (std::size_t I = 0; I < Collector.Pixels.size(); ++I) {
         if (O.Pixels) {
+            const TLongintPoint P = Collector.Pixels[I];
             Text += std::to_string(P.X) + "," + std::to_string(P.Y) + "\n";
         } else {
-            const TDoublePoint R = Scale.ImageToReal(P);
+            const TDoublePoint R = Scale.ImagePositionToReal(Collector.Positions[I]);
             Text += RealText(R.X) + "," + RealText(R.Y) + "\n";
         }
     }

@@ -27,7 +27,8 @@ Commands:
   follow IMAGE --first C,R=X,Y --skew C,R --second C,R=X,Y [--log-x] [--log-y]
          --start C,R [--kind functional|nonfunctional] [--direction DX,DY]
          [--color R,G,B] [--tolerance T] [--max-hjump N] [--max-vjump N]
-         [--thickness N] [--pixels] [-o FILE]
+         [--thickness N] [--enhanced] [--subpixel] [--crossings] [--guard]
+         [--fill-gaps] [--pixels] [-o FILE]
          [--template NAME [--approximator raw|spline] [--increment D]
           [--x-units TEXT] [--y-units TEXT] [--x-format fixed:N|scientific:N]
           [--y-format fixed:N|scientific:N]]
@@ -36,6 +37,13 @@ Commands:
                                --pixels (the coordinate system is then optional).
                                Defaults: tolerance 0.1, jumps 6 and 50, thickness 20;
                                without --color the start pixel's colour is followed.
+                               Enhancements (all off by default): --subpixel reports
+                               the line's ink-weighted centre between pixels;
+                               --crossings keeps to the line where a line of the same
+                               colour crosses it; --guard stops jumps onto axes and
+                               frames after a line ends; --fill-gaps interpolates the
+                               columns of a gap; --enhanced is --subpixel --crossings
+                               --guard. --pixels still prints whole pixels.
                                With --template the points become a line that is
                                written through a built-in template ("Comma-separated",
                                "Comma-separated with header", "Tab-separated", "XML",

@@ -209,6 +209,12 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Pare
     }
     if (!LoadError.empty())
         FApp->Prompter().Ask(EMessageKind::Error, LoadError, mbOK);
+    try {
+        FEnhancements.Load(FApp->ApplicationParameters().Folder());
+    } catch (const std::exception& Error) {
+        FApp->Prompter().Ask(EMessageKind::Error, Error.what(), mbOK);
+    }
+    actDigitizeEnhancedFollowing->setChecked(FEnhancements.Enhancements.EnhancedFollowing());
 
     ApplyWindowLayout();
     FApp->ApplicationParameters().RecentFiles().OnChange = [this](TRecentFilesList&) {
@@ -487,6 +493,24 @@ void TfrmMain::CreateActions() {
         ExecuteCommand(FApp->History(), std::make_unique<TStopCommand>(), {CurrentDigitization()});
     };
 
+    // Our own addition: the follower's enhancements, one switch for the recommended set.
+    actDigitizeEnhancedFollowing =
+        Make("actDigitizeEnhancedFollowing", "&Enhanced Following",
+             "Enhanced following|Follow lines to a fraction of a pixel, through crossings with "
+             "lines of the same colour, and without jumping off a curve's end");
+    actDigitizeEnhancedFollowing->setCheckable(true);
+    actDigitizeEnhancedFollowing->OnExecute = [this] {
+        TFollowerEnhancements Changed = FEnhancements.Enhancements;
+        Changed.SetEnhancedFollowing(!Changed.EnhancedFollowing());
+        TEnhancementSettings Next = FEnhancements;
+        Next.Enhancements = Changed;
+        const QSignalBlocker Block(actDigitizeEnhancedFollowing);
+        actDigitizeEnhancedFollowing->setChecked(FEnhancements.Enhancements.EnhancedFollowing());
+        Next.Save(FApp->ApplicationParameters().Folder());
+        FEnhancements = Next;
+        actDigitizeEnhancedFollowing->setChecked(Changed.EnhancedFollowing());
+    };
+
     actDataProperties = Make("actDataProperties", "&Properties...",
                              "Data properties|Edit visual properties of data");
     Kind(actDataProperties, ckEditDigitizationProperties);
@@ -622,6 +646,7 @@ void TfrmMain::CreateControls() {
     pzImage->FollowerSettingsSource = [this]() -> const TVectorizerParameters& {
         return FApp->FileParameters().VectorizerParameters;
     };
+    pzImage->FollowerEnhancementsSource = [this] { return FEnhancements.Enhancements; };
     pzImage->SelectedPointColorSource = [this] {
         return FApp->FileParameters().VectorizerParameters.SelectedPointColor;
     };
@@ -839,6 +864,8 @@ void TfrmMain::CreateMenus() {
     mnuDigitize->addAction(actDigitizeBack);
     mnuDigitize->addAction(actDigitizeResume);
     mnuDigitize->addAction(actDigitizePause);
+    mnuDigitize->addSeparator();
+    mnuDigitize->addAction(actDigitizeEnhancedFollowing);
 
     const auto AddSorts = [this](QMenu* Menu) {
         Menu->addAction(actDataSortAscendingX);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Digitizations.h"
+#include "core/EnhancementSettings.h"
 #include "core/KorvaneApplication.h"
 #include "core/Parameters.h"
 #include "image/PanZoomView.h"
@@ -73,7 +74,8 @@ public:
         *actViewSeparateWindow, *actViewShowGuide, *actViewCloseGuide, *actViewDigitizationsAll,
         *actViewDigitizationsNone, *actViewDigitizationsLines, *actViewDigitizationsScatters;
     TAction *actDigitizeNewFunctionalLine, *actDigitizeNewNonfunctionalLine, *actDigitizeNewScatter,
-        *actDigitizeDelete, *actDigitizeBack, *actDigitizeResume, *actDigitizePause;
+        *actDigitizeDelete, *actDigitizeBack, *actDigitizeResume, *actDigitizePause,
+        *actDigitizeEnhancedFollowing;
     TAction *actDataProperties, *actDataSelectByArea, *actDataSelectAll, *actDataSelectNone,
         *actDataDeleteSelectedScatterData, *actDataErase, *actDataCalculate, *actDataSortAscendingX,
         *actDataSortAscendingY, *actDataSortDescendingX, *actDataSortDescendingY, *actDataExport;
@@ -172,6 +174,8 @@ private:
     std::map<TAction*, TCommandKind> FActionKinds;
     std::string FSavedStatusMessage;
     bool FImportBuilt = false;
+    // The follower enhancements, kept in "Korvane5.ext" beside "Korvane5.app".
+    TEnhancementSettings FEnhancements;
 };
 
 } // namespace korvane

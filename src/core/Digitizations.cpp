@@ -514,6 +514,7 @@ void TLine::AutoDigitize(const TVectorizerInitialConditions& InitialConditions) 
         const TVectorizerParameters& Settings = P.FollowerSettings();
         std::unique_ptr<TVectorizer> Follower = FollowerClass()(*this, P.WorkingImage());
         Settings.CopyToFollower(*Follower);
+        Follower->Enhancements = P.FollowerEnhancements();
         InitialConditions.Apply(*Follower);
         if (Settings.UseBeacon) {
             FBeacon = std::make_unique<TBeacon>(P);
@@ -551,7 +552,7 @@ void TLine::AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel) {
     IDigitizationPanel& P = *Panel();
     const TScaleSystem& Scale = P.CurrentScaleSystem();
     // Both conversions first: a point the coordinate system cannot place is not added.
-    const TDoublePoint R = Scale.ImageToReal(Pixel);
+    const TDoublePoint R = Scale.ImagePositionToReal(Follower.ReportedPoint(Pixel));
     TLongintPoint S = Scale.RealToScreen(R);
     FPoints.Add(R);
     ++FRunPointCount;

@@ -65,6 +65,8 @@ public:
     virtual const QImage& WorkingImage() const = 0;
     // The current follower settings (speed, tolerances, jumps, beacon).
     virtual const TVectorizerParameters& FollowerSettings() const = 0;
+    // The refinements a new follower gets (kept apart from the follower settings).
+    virtual TFollowerEnhancements FollowerEnhancements() const = 0;
     // Runs a follower's work on the user-interface thread.
     virtual IUiDispatcher& Dispatcher() = 0;
     // Scrolls half a view towards a paint-box point outside the view; answers whether the
@@ -266,11 +268,13 @@ public:
                                                             const QImage& Image);
     virtual TFollowerClass FollowerClass() const = 0;
 
-    // Starts a run from the initial conditions with the panel's follower settings. Needs a
-    // panel and no follower (EAssertion "TLine.AutoDigitize").
+    // Starts a run from the initial conditions with the panel's follower settings and
+    // enhancements. Needs a panel and no follower (EAssertion "TLine.AutoDigitize").
     virtual void AutoDigitize(const TVectorizerInitialConditions& InitialConditions);
-    // A pixel the follower accepted: appended as a real point, drawn, the view scrolled to
-    // it, the beacon moved; the follower's Delay follows the current setting.
+    // A pixel the follower accepted: its position (the follower's ReportedPoint, between
+    // pixels with sub-pixel output) appended as a real point, drawn, the view scrolled to it,
+    // the beacon moved; the track keeps the pixel; the follower's Delay follows the current
+    // setting.
     void FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) override;
     // Asks the follower to end; the run ends through FollowerTerminated. EAssertion
     // "TLine.Stop" without a follower. A paused follower ends once it is resumed.

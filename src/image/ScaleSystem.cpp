@@ -100,8 +100,12 @@ void TScaleSystem::Define(TLongintPoint First, TLongintPoint Skew, TLongintPoint
 }
 
 TDoublePoint TScaleSystem::ImageToReal(TLongintPoint P) const {
-    const double DX = static_cast<double>(P.X) - FirstPoint.X;
-    const double DY = static_cast<double>(P.Y) - FirstPoint.Y;
+    return ImagePositionToReal({static_cast<double>(P.X), static_cast<double>(P.Y)});
+}
+
+TDoublePoint TScaleSystem::ImagePositionToReal(TDoublePoint P) const {
+    const double DX = P.X - FirstPoint.X;
+    const double DY = P.Y - FirstPoint.Y;
     const double U = DX * CosAngle + DY * SinAngle;
     const double V = DY * CosAngle - DX * SinAngle;
     const char* Message = "The position lies outside the range of the coordinate system.";

@@ -68,6 +68,9 @@ public:
     // position whose value overflows a logarithmic axis, a non-positive value on a
     // logarithmic axis, a system that was never defined).
     TDoublePoint ImageToReal(TLongintPoint P) const;
+    // The same for a real-valued image position (X column, Y row), such as a line's centre
+    // found between pixels; for whole numbers it equals ImageToReal.
+    TDoublePoint ImagePositionToReal(TDoublePoint P) const;
     TLongintPoint RealToImage(TDoublePoint R) const;
     TLongintPoint ScreenToImage(TLongintPoint S) const;
     TLongintPoint ImageToScreen(TLongintPoint P) const;

@@ -483,6 +483,25 @@ TEST_F(MainWindow, TheDataPanelFloatsInItsOwnWindowAndDocksBack) {
     EXPECT_FALSE(Window->actViewSeparateWindow->isChecked());
 }
 
+TEST_F(MainWindow, EnhancedFollowingIsOneSwitchKeptBesideTheSettings) {
+    EXPECT_FALSE(Window->actDigitizeEnhancedFollowing->isChecked());
+    Window->actDigitizeEnhancedFollowing->trigger();
+    EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
+    EXPECT_TRUE(Window->pzImage->FollowerEnhancements().EnhancedFollowing());
+    ASSERT_TRUE(fs::exists(Dir / "Korvane5.ext"));
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+    EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
+    Window->actDigitizeEnhancedFollowing->trigger();
+    EXPECT_FALSE(Window->pzImage->FollowerEnhancements().Any());
+    // A damaged file is reported and the defaults are used.
+    std::ofstream(Dir / "Korvane5.ext") << "something else\n";
+    Prompter.Asked.clear();
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Kind, EMessageKind::Error);
+    EXPECT_FALSE(Window->actDigitizeEnhancedFollowing->isChecked());
+}
+
 TEST_F(MainWindow, LayoutAndGuideStateSurviveARestart) {
     Window->actViewCloseGuide->Execute();
     EXPECT_FALSE(Window->pnlGuide->isVisible());

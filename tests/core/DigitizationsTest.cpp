@@ -69,6 +69,7 @@ struct TTestPanel : IDigitizationPanel {
     TQueuedDispatcher Queue;
     const QImage& WorkingImage() const override { return Image; }
     const TVectorizerParameters& FollowerSettings() const override { return Settings; }
+    TFollowerEnhancements FollowerEnhancements() const override { return {}; }
     IUiDispatcher& Dispatcher() override { return Queue; }
     bool ScrollToShow(TLongintPoint) override { return false; }
     void DisableScrollBars() override {}

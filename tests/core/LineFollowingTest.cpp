@@ -65,6 +65,8 @@ struct TFollowPanel : IDigitizationPanel {
     }
     const QImage& WorkingImage() const override { return Image; }
     const TVectorizerParameters& FollowerSettings() const override { return Settings; }
+    TFollowerEnhancements Enhancements;
+    TFollowerEnhancements FollowerEnhancements() const override { return Enhancements; }
     IUiDispatcher* OtherDispatcher = nullptr;
     IUiDispatcher& Dispatcher() override { return OtherDispatcher ? *OtherDispatcher : Queue; }
     bool ScrollToShow(TLongintPoint S) override {
@@ -315,6 +317,30 @@ TEST_F(LineFollowing, PointThatCannotBePlacedEndsTheRunAsFailed) {
     ASSERT_TRUE(RunToEnd(*Line));
     EXPECT_EQ(Log.Events, (TEvents{"Started 0", "Failed 0"}));
     EXPECT_TRUE(Panel->BarsEnabled);
+}
+
+TEST_F(LineFollowing, PanelEnhancementsGivePointsBetweenPixelsAndTheTrackKeepsThePixels) {
+    // A second line above the first whose centre lies between rows: rows 20, 21 and 22 carry
+    // 0.75, 1 and 0.25 of black.
+    Fill(Panel->Image, 10, 20, 129, 20, qRgb(64, 64, 64));
+    Fill(Panel->Image, 10, 21, 129, 21, qRgb(0, 0, 0));
+    Fill(Panel->Image, 10, 22, 129, 22, qRgb(191, 191, 191));
+    Panel->Enhancements.SubpixelOutput = true;
+    Panel->Settings.SetDelay(1);
+    auto Line = NewLine<TFunctionalLine>();
+    Line->AutoDigitize(Click(10, 21));
+    ASSERT_TRUE(PumpUntil([&] { return Line->Count() >= 5; }));
+    for (std::int32_t I = 0; I < Line->Track().Count(); ++I)
+        EXPECT_EQ(Line->Track()[I], (TDoublePoint{10.0 + I, 21.0}));
+    ASSERT_TRUE(RunToEnd(*Line));
+
+    ASSERT_EQ(Line->Count(), 120);
+    const double Above = (255 - 64) / 255.0, Below = (255 - 191) / 255.0;
+    const double Row = (Above * 20 + 21 + Below * 22) / (Above + 1 + Below);
+    for (std::int32_t I = 0; I < Line->Count(); ++I) {
+        EXPECT_EQ(Line->GetPoint(I).X, 10.0 + I);
+        EXPECT_NEAR(Line->GetPoint(I).Y, 100 - Row, 1e-9); // real Y counts up from row 100
+    }
 }
 
 TEST_F(LineFollowing, StopEndsTheRunAsFinished) {

@@ -190,6 +190,51 @@ TEST(CliFollow, NonfunctionalRunsEndWhereTheyBegan) {
     std::filesystem::remove_all(TempDir());
 }
 
+TEST(CliFollow, EnhancementFlags) {
+    // A line whose centre lies between rows (rows 50, 51 and 52 carry 0.75, 1 and 0.25 of
+    // black) from column 10 to 100, with a gap in columns 60 to 63.
+    const auto Path = TempDir() / "between.ppm";
+    {
+        std::ofstream Out(Path, std::ios::binary);
+        Out << "P6\n200 200\n255\n";
+        for (int Y = 0; Y < 200; ++Y)
+            for (int X = 0; X < 200; ++X) {
+                const bool On = X >= 10 && X <= 100 && (X < 60 || X > 63);
+                const char V = !On       ? char(255)
+                               : Y == 50 ? char(64)
+                               : Y == 51 ? char(0)
+                               : Y == 52 ? char(191)
+                                         : char(255);
+                Out << V << V << V;
+            }
+    }
+    const std::string Follow = "follow " + Path.string() + " --start 10,51";
+    const std::string Axes = " --first 0,200=0,0 --skew 200,200 --second 200,0=200,200";
+
+    const TRun Plain = Cli(Follow + " --pixels");
+    ASSERT_EQ(Plain.Status, 0) << Plain.Err;
+    EXPECT_EQ(Lines(Plain.Out).size(), 87u);
+    // Sub-pixel output moves the reported points, not the pixels visited.
+    EXPECT_EQ(Cli(Follow + " --pixels --subpixel").Out, Plain.Out);
+
+    const double Above = (255 - 64) / 255.0, Below = (255 - 191) / 255.0;
+    const double Row = (Above * 50 + 51 + Below * 52) / (Above + 1 + Below);
+    const TRun Fine = Cli(Follow + Axes + " --subpixel");
+    ASSERT_EQ(Fine.Status, 0) << Fine.Err;
+    const auto Points = Lines(Fine.Out);
+    ASSERT_EQ(Points.size(), 87u);
+    for (const std::string& Point : Points)
+        EXPECT_NEAR(std::stod(Point.substr(Point.find(',') + 1)), 200 - Row, 1e-9) << Point;
+    EXPECT_EQ(Cli(Follow + Axes + " --enhanced").Out, Fine.Out);
+    EXPECT_EQ(Cli(Follow + Axes + " --subpixel --crossings --guard").Out, Fine.Out);
+
+    // Gap filling: one point in every column.
+    const TRun Filled = Cli(Follow + " --pixels --fill-gaps");
+    ASSERT_EQ(Filled.Status, 0) << Filled.Err;
+    EXPECT_EQ(Lines(Filled.Out).size(), 91u);
+    std::filesystem::remove_all(TempDir());
+}
+
 TEST(CliFollow, Failures) {
     const std::string Image = LineImage();
     const std::string Axes = " --first 0,200=0,0 --skew 200,200 --second 200,0=1,1";

@@ -434,6 +434,10 @@ const TVectorizerParameters& TKorvanePanel::FollowerSettings() const {
     return FollowerSettingsSource ? FollowerSettingsSource() : FDefaultFollowerSettings;
 }
 
+TFollowerEnhancements TKorvanePanel::FollowerEnhancements() const {
+    return FollowerEnhancementsSource ? FollowerEnhancementsSource() : TFollowerEnhancements{};
+}
+
 IUiDispatcher& TKorvanePanel::Dispatcher() {
     if (DispatcherSource)
         return DispatcherSource();

@@ -99,6 +99,10 @@ public:
     // without a source, default settings and a dispatcher on this panel's event loop.
     std::function<const TVectorizerParameters&()> FollowerSettingsSource;
     std::function<IUiDispatcher&()> DispatcherSource;
+    // The follower enhancements come from FollowerEnhancementsSource (the main window sets
+    // it); without one, all of them are off.
+    TFollowerEnhancements FollowerEnhancements() const override;
+    std::function<TFollowerEnhancements()> FollowerEnhancementsSource;
 
     // The pen. SetPaintMode raises EKorvane "Invalid paint mode: %d" outside 0..2.
     int PaintMode() const { return FPaintMode; }
