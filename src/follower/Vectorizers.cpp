@@ -404,18 +404,7 @@ TVectorizer::EStep TFunctionalVectorizer::FollowStep() {
     Lost = !PixelMatches(Position);
     if (Lost) {
         ResetPredictors();
-        WeightedSearch();
-        if (Lost) {
-            if (CurrentDelta() <= 0) {
-                LookUp();
-                if (Lost)
-                    LookDown();
-            } else {
-                LookDown();
-                if (Lost)
-                    LookUp();
-            }
-        }
+        SearchLostLine();
         if (Lost) {
             if (++FGap > MaxHorizontalJump)
                 return EStep::End;
