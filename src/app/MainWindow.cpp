@@ -591,6 +591,12 @@ void TfrmMain::CreateActions() {
     actDataExport->setShortcut(QKeySequence("Ctrl+E"));
     actDataExport->setIcon(S->standardIcon(QStyle::SP_DialogSaveButton));
     Kind(actDataExport, ckExportData);
+    actDataExport->OnExecute = [this] {
+        auto* Mode = FApp->ModeManager().FindMode<TDigitizingMode>();
+        if (!Mode)
+            throw EAssertion("actDataExportExecute");
+        Mode->Export();
+    };
 
     actHelpContents = Make("actHelpContents", "&Contents", "Help|Display help contents");
     actHelpContents->setIcon(DrawnIcon(EIcon::Help));

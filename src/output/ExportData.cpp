@@ -41,8 +41,7 @@ void EndWithLineBreak(std::string& Text) {
 template <class TOutput>
 void ExpandTo(const TDataTemplate& Template, const TDigitization& Digitization,
               TCurveIterator& Points, const TExpansionParams& Params, TOutput&& Output) {
-    std::string Header = Template.ExpandHeader(Digitization, Params);
-    EndWithLineBreak(Header);
+    const std::string Header = ExportHeaderText(Template, Digitization, Params);
     if (!Header.empty())
         Output(Header);
     for (Points.First(); !Points.IsDone(); Points.Next()) {
@@ -50,8 +49,7 @@ void ExpandTo(const TDataTemplate& Template, const TDigitization& Digitization,
         if (!Body.empty())
             Output(Body);
     }
-    std::string Footer = Template.ExpandFooter(Digitization, Params);
-    EndWithLineBreak(Footer);
+    const std::string Footer = ExportFooterText(Template, Digitization, Params);
     if (!Footer.empty())
         Output(Footer);
 }
@@ -114,6 +112,33 @@ std::unique_ptr<TCurveIterator> NewExportIterator(const TDigitization& Digitizat
     if (SelectedOnly)
         Points = std::make_unique<TSelectionIterator>(std::move(Points), Digitization.Selection());
     return Points;
+}
+
+std::string ExportHeaderText(const TDataTemplate& Template, const TDigitization& Digitization,
+                             const TExpansionParams& Params) {
+    std::string Header = Template.ExpandHeader(Digitization, Params);
+    EndWithLineBreak(Header);
+    return Header;
+}
+
+std::string ExportFooterText(const TDataTemplate& Template, const TDigitization& Digitization,
+                             const TExpansionParams& Params) {
+    std::string Footer = Template.ExpandFooter(Digitization, Params);
+    EndWithLineBreak(Footer);
+    return Footer;
+}
+
+std::string ExportPreviewText(const TDataTemplate& Template, const TDigitization& Digitization,
+                              TCurveIterator* Points, const TExpansionParams& Params,
+                              int MaxPoints) {
+    std::string Text = ExportHeaderText(Template, Digitization, Params);
+    if (Points) {
+        int Shown = 0;
+        for (Points->First(); !Points->IsDone() && Shown < MaxPoints; Points->Next(), ++Shown)
+            Text += Template.ExpandBody(Points->CurrentPoint(), Params);
+    }
+    Text += Template.ExpandFooter(Digitization, Params);
+    return Text;
 }
 
 void ExpandTemplate(const TDataTemplate& Template, const TDigitization& Digitization,

@@ -43,6 +43,20 @@ std::unique_ptr<TDataTemplateList> CreateBuiltInTemplates();
 std::unique_ptr<TCurveIterator> NewExportIterator(const TDigitization& Digitization,
                                                   bool SelectedOnly);
 
+// The header as an export writes it: expanded, and made to end with CR LF when it is not
+// empty. The footer likewise.
+std::string ExportHeaderText(const TDataTemplate& Template, const TDigitization& Digitization,
+                             const TExpansionParams& Params);
+std::string ExportFooterText(const TDataTemplate& Template, const TDigitization& Digitization,
+                             const TExpansionParams& Params);
+
+// What the export dialog previews: the header as written, the bodies of at most MaxPoints
+// output points (none without Points), then the footer as expanded, without a line break
+// added.
+std::string ExportPreviewText(const TDataTemplate& Template, const TDigitization& Digitization,
+                              TCurveIterator* Points, const TExpansionParams& Params,
+                              int MaxPoints = 3);
+
 // Expands a text template over Points (walked from First): the header, made to end with
 // CR LF when it is not empty; one body per point, empty ones skipped; the footer like the
 // header. The text is appended to Text.

@@ -42,6 +42,8 @@ public:
     }
     bool AskUnits(TStringPoint&) override { return false; }
     bool AskFormats(TCoordFormatPair&) override { return false; }
+    bool RunExportDialog(TfrmExportData&) override { return false; }
+    bool AskSaveFileName(const TSaveFileQuestion&, QString&) override { return false; }
 };
 
 // 600 x 300, white, with a black line 3 pixels thick from column 50 to 549 along

@@ -71,6 +71,8 @@ public:
         Formats.pop_front();
         return true;
     }
+    bool RunExportDialog(TfrmExportData&) override { return false; }
+    bool AskSaveFileName(const TSaveFileQuestion&, QString&) override { return false; }
 };
 
 // A white 400 x 300 picture with a black frame, written as a PPM file.

@@ -7,6 +7,7 @@
 #include "follower/Vectorizers.h"
 #include "image/widgets/KorvaneWidgets.h"
 #include "interaction/views/DigitizingCommands.h"
+#include "interaction/views/ExportCommands.h"
 #include "interaction/views/GuideControls.h"
 #include "interaction/views/KorvaneActions.h"
 #include "output/CurveApproximators.h"
@@ -191,8 +192,7 @@ TCommandClass TLineMode::PropertiesCommandClass() const {
 }
 
 TCommandClass TLineMode::ExportCommandClass() const {
-    // Exporting arrives with the export dialog.
-    return {"TExportLineCommand", nullptr};
+    return TCommandClass::Of<TExportLineCommand>("TExportLineCommand");
 }
 
 void TLineMode::Start(const TArgumentList& Arguments) {
@@ -572,7 +572,7 @@ TCommandClass TScatterMode::PropertiesCommandClass() const {
 }
 
 TCommandClass TScatterMode::ExportCommandClass() const {
-    return {"TExportScatterCommand", nullptr};
+    return TCommandClass::Of<TExportScatterCommand>("TExportScatterCommand");
 }
 
 void TScatterMode::Start(const TArgumentList& Arguments) {

@@ -1,11 +1,13 @@
 #include "interaction/views/KorvaneDialogs.h"
 
 #include "interaction/views/ScalePoints.h"
+#include "output/views/ExportDialog.h"
 #include "output/views/FormatDialog.h"
 #include "output/views/PointDialog.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 
 namespace korvane {
 
@@ -47,6 +49,23 @@ public:
         if (Dialog.exec() != QDialog::Accepted)
             return false;
         Formats.Assign(Dialog.GetFormats());
+        return true;
+    }
+
+    bool RunExportDialog(TfrmExportData& Dialog) override {
+        return Dialog.exec() == QDialog::Accepted;
+    }
+
+    bool AskSaveFileName(const TSaveFileQuestion& Question, QString& FileName) override {
+        QFileDialog Dialog(QApplication::activeWindow(), Question.Caption);
+        Dialog.setAcceptMode(QFileDialog::AcceptSave);
+        Dialog.setFileMode(QFileDialog::AnyFile);
+        Dialog.setNameFilters(Question.Filters);
+        Dialog.setDefaultSuffix(Question.DefaultSuffix);
+        Dialog.selectFile(Question.InitialPath);
+        if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+            return false;
+        FileName = Dialog.selectedFiles().constFirst();
         return true;
     }
 };

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+// Beside "Korvane5.app", in the same folder: the user's choices that the application
+// parameter file, whose layout stays as it is, has no place for.
+inline constexpr const char* ProgramSettingsFileName = "Korvane5.ini";
+
+// The choices as they are stored, in a small text file:
+//
+//     [Korvane5 settings]
+//     ExportFolder=/home/ann/results
+//
+// The first line names the file; then one "Key=Value" per line. Blank lines and lines
+// starting with '#' are skipped, an unknown key is passed over (a later version may know it)
+// and the last of two equal keys counts.
+class TProgramSettings {
+public:
+    // The folder of the last file written by an export; empty until the first.
+    std::string ExportFolder;
+
+    // Folder + "/Korvane5.ini".
+    static std::string FileName(const std::string& Folder);
+
+    // Reads the file in Folder. A missing file gives the defaults without a word; an
+    // unreadable or damaged one gives the defaults and throws EParameterFile, whose message
+    // names the file and what is wrong with it.
+    void Load(const std::string& Folder);
+    // Writes the file in Folder through a temporary file renamed over it. Write errors throw.
+    void Save(const std::string& Folder) const;
+
+    // The file's content. A value that cannot be kept on one line is left out.
+    std::string ToText() const;
+    // Settings from a file's content; a damaged content throws EParameterFile.
+    static TProgramSettings FromText(const std::string& Text);
+};
+
+} // namespace korvane
