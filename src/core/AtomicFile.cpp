@@ -28,6 +28,15 @@ void SyncFile(const std::string& Name) {
     ::close(Fd);
 }
 
+// The user chose FileName and knows nothing of the temporary file: messages name the target.
+std::string NamingTarget(std::string Message, const std::string& Temporary,
+                         const std::string& FileName) {
+    const auto At = Message.find(Temporary);
+    if (At != std::string::npos)
+        Message.replace(At, Temporary.size(), FileName);
+    return Message;
+}
+
 } // namespace
 
 void WriteFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Writer) {
@@ -50,6 +59,12 @@ void WriteFileAtomically(const std::string& FileName, const std::function<void(T
         if (std::rename(Temporary.c_str(), FileName.c_str()) != 0)
             throw EWriteError("Cannot write file \"" + FileName + "\". " + std::strerror(errno) +
                               ".");
+    } catch (const EFOpenError& Error) {
+        std::remove(Temporary.c_str());
+        throw EFOpenError(NamingTarget(Error.what(), Temporary, FileName));
+    } catch (const EWriteError& Error) {
+        std::remove(Temporary.c_str());
+        throw EWriteError(NamingTarget(Error.what(), Temporary, FileName));
     } catch (...) {
         std::remove(Temporary.c_str());
         throw;

@@ -79,7 +79,13 @@ std::size_t TFileStream::Read(void* Buffer, std::size_t Count) {
 }
 
 std::size_t TFileStream::Write(const void* Buffer, std::size_t Count) {
-    return FFile ? std::fwrite(Buffer, 1, Count, FFile) : 0;
+    if (!FFile)
+        return 0;
+    const std::size_t Written = std::fwrite(Buffer, 1, Count, FFile);
+    // A short write is an error of the file (a full disk): say which file and why.
+    if (Written != Count && std::ferror(FFile))
+        throw EWriteError("Cannot write file \"" + FFileName + "\". " + SystemReason() + ".");
+    return Written;
 }
 
 std::int64_t TFileStream::Position() const {

@@ -11,6 +11,7 @@
 #include "interaction/views/KorvaneActions.h"
 #include "interaction/views/KorvaneDialogs.h"
 #include "output/views/DigitizationDataViews.h"
+#include "support/WaveChartWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -30,131 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TDialogs : public IKorvaneDialogs {
-public:
-    std::vector<TScalePointAnswer> Answers;
-    bool AskScalePoint(const QString&, bool, QPoint, TScalePointAnswer& Answer) override {
-        if (Answers.empty())
-            return false;
-        Answer = Answers.front();
-        Answers.erase(Answers.begin());
-        return true;
-    }
-    bool AskUnits(TStringPoint&) override { return false; }
-    bool AskFormats(TCoordFormatPair&) override { return false; }
-    bool RunExportDialog(TfrmExportData&) override { return false; }
-    bool AskSaveFileName(const TSaveFileQuestion&, QString&) override { return false; }
-};
-
-// 600 x 300, white, with a black line 3 pixels thick from column 50 to 549 along
-// row 150 + 60 sin(x / 60), and a black dot block at (20..22, 20..22).
-void WriteChart(const fs::path& File) {
-    const int W = 600, H = 300;
-    std::vector<unsigned char> Pixels(static_cast<std::size_t>(W) * H * 3, 255);
-    const auto Set = [&](int X, int Y) {
-        if (X < 0 || Y < 0 || X >= W || Y >= H)
-            return;
-        unsigned char* P = &Pixels[(static_cast<std::size_t>(Y) * W + X) * 3];
-        P[0] = P[1] = P[2] = 0;
-    };
-    for (int X = 50; X < 550; ++X) {
-        const int Y = static_cast<int>(std::lround(150 + 60 * std::sin(X / 60.0)));
-        const int Next = static_cast<int>(std::lround(150 + 60 * std::sin((X + 1) / 60.0)));
-        for (int R = std::min(Y, Next) - 1; R <= std::max(Y, Next) + 1; ++R)
-            Set(X, R);
-    }
-    for (int Y = 20; Y < 23; ++Y)
-        for (int X = 20; X < 23; ++X)
-            Set(X, Y);
-    std::ofstream Out(File, std::ios::binary);
-    Out << "P6\n" << W << " " << H << "\n255\n";
-    Out.write(reinterpret_cast<const char*>(Pixels.data()),
-              static_cast<std::streamsize>(Pixels.size()));
-}
-
-int LineRow(int X) {
-    return static_cast<int>(std::lround(150 + 60 * std::sin(X / 60.0)));
-}
-
-class Digitizing : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Dir = fs::temp_directory_path() /
-              ("korvane-digitizing-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(Dir);
-        fs::create_directories(Dir);
-        WriteChart(Dir / "wave.ppm");
-        SetKorvaneDialogs(&Dialogs);
-        SetExceptionHandler([this](const std::exception& E) { Errors.push_back(E.what()); });
-        Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
-        Window->resize(1100, 800);
-        Window->show();
-        Window->OpenImage(QString::fromStdString((Dir / "wave.ppm").string()));
-        ASSERT_TRUE(Window->App().FileIsOpen());
-        // Pixel (x, y) is the real point (x, 300 - y).
-        Dialogs.Answers = {{0, 300}, {500, 0}};
-        Window->actEditDefineCoordinateSystem->Execute();
-        Click(0, 0);
-        Click(500, 0);
-        Click(500, 300);
-        Settle();
-        ASSERT_TRUE(Window->pzImage->ScaleDefined());
-        Settings().SetDelay(0);
-    }
-    void TearDown() override {
-        Window.reset();
-        SetKorvaneDialogs(nullptr);
-        SetExceptionHandler(nullptr);
-        fs::remove_all(Dir);
-    }
-
-    TVectorizerParameters& Settings() {
-        return Window->App().FileParameters().VectorizerParameters;
-    }
-    TPanZoomView& View() { return Window->pzImage->View(); }
-    void Click(int X, int Y, unsigned Shift = 0) {
-        View().MouseDown({X, Y}, 1, Shift);
-        View().MouseUp({X, Y}, 1, Shift);
-    }
-    void Settle() {
-        for (int I = 0; I < 5; ++I)
-            QApplication::processEvents();
-    }
-    // Keeps the event loop running until the line's run has ended.
-    void WaitForRun(const TLine& Line) {
-        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (Line.Following() && std::chrono::steady_clock::now() < Deadline)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        ASSERT_FALSE(Line.Following()) << "the run did not end";
-        Settle();
-    }
-    TLine& NewFunctionalLine() {
-        Window->actDigitizeNewFunctionalLine->Execute();
-        auto* Line = dynamic_cast<TLine*>(Window->CurrentDigitization());
-        EXPECT_NE(Line, nullptr);
-        return *Line;
-    }
-    void Key(int QtKey, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
-        QWidget* Target = QApplication::focusWidget() ? QApplication::focusWidget() : Window.get();
-        QKeyEvent Press(QEvent::KeyPress, QtKey, Modifiers);
-        QApplication::sendEvent(Target, &Press);
-        QKeyEvent Release(QEvent::KeyRelease, QtKey, Modifiers);
-        QApplication::sendEvent(Target, &Release);
-    }
-    bool GuideHas(const QString& Text) {
-        for (const QLabel* Label : Window->pnlGuideContent->findChildren<QLabel*>())
-            if (Label->text() == Text)
-                return true;
-        return false;
-    }
-
-    fs::path Dir;
-    TScriptedPrompter Prompter;
-    TDialogs Dialogs;
-    std::vector<std::string> Errors;
-    std::unique_ptr<TfrmMain> Window;
-};
+using Digitizing = TWaveChartWindow;
 
 TEST_F(Digitizing, NewDataSetsAreNumberedColouredAndOpenedInTheirMode) {
     const std::int32_t Next = TCreateDigitizationCommand::NextNumber() + 1;

@@ -1,6 +1,7 @@
 // Tests in a real X server (Xvfb, started by ctest through xvfb-run) with real input from
 // xdotool: the program starts and exits through its menu, and a chart is opened through the
-// File menu and its coordinate system defined with clicks and typed values.
+// File menu, its coordinate system defined with clicks and typed values, a line followed and
+// exported to a file and to the clipboard through the real dialogs.
 #include "app/MainWindow.h"
 #include "core/Digitizations.h"
 #include "core/Prompter.h"
@@ -8,8 +9,10 @@
 #include "interaction/views/KorvaneActions.h"
 #include "output/CurveIterators.h"
 #include "output/views/DigitizationDataViews.h"
+#include "output/views/ExportDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +20,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <atomic>
 #include <chrono>
@@ -314,6 +318,114 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
     const std::size_t Mean = WindowScore.find("mean_px=");
     ASSERT_NE(Mean, std::string::npos);
     EXPECT_LT(std::stod(WindowScore.substr(Mean + 8)), 0.5) << WindowScore;
+
+    // Then the numbers out: Data > Export (Ctrl+E) to a file through the real export and
+    // save dialogs, then again to the clipboard, read by another program while this one runs.
+    const fs::path Exported = Dir / "exported.csv";
+    std::string Pasted, Targets;
+    // The main thread watches the dialog for the script (inside the dialog's own event loop):
+    // whether it has the keyboard, whether the clipboard box is ticked, and takes the
+    // screenshot when asked.
+    std::atomic<bool> DialogActive{false}, ClipboardTicked{false}, GrabNow{false}, Grabbed{false};
+    QTimer Watcher;
+    Watcher.setInterval(50);
+    QObject::connect(&Watcher, &QTimer::timeout, [&] {
+        auto* Dialog = dynamic_cast<TfrmExportData*>(QApplication::activeWindow());
+        DialogActive = Dialog && Dialog->isVisible();
+        ClipboardTicked = Dialog && Dialog->chkExportToClipboard->isChecked();
+        if (Dialog && GrabNow && !Grabbed) {
+            PumpUntil([] { return false; }, 1); // let the dialog paint itself
+            Screen->grabWindow(0).save(QString::fromStdString(KORVANE_BINARY_DIR) +
+                                       "/korvane-export-dialog.png");
+            Grabbed = true;
+        }
+    });
+    Watcher.start();
+    Done = false;
+    Failed.clear();
+    std::thread Export([&] {
+        const auto Step = [&](bool Ok, const char* What) {
+            if (!Ok && Failed.empty())
+                Failed = What;
+            return Ok;
+        };
+        const auto Dialog = [](const std::string& Caption) {
+            return Xdotool("search --sync --name '^" + Caption + "$' windowfocus --sync");
+        };
+        const auto WaitFor = [](const std::atomic<bool>& Flag) {
+            for (int I = 0; I < 300 && !Flag; ++I)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            return Flag.load();
+        };
+        [&] {
+            if (!Step(Xdotool("windowfocus --sync " + WindowId), "focusing the window") ||
+                !Step(Xdotool("key ctrl+e"), "Ctrl+E") ||
+                !Step(Dialog("Export Data"), "the export dialog") ||
+                !Step(WaitFor(DialogActive), "the export dialog taking keys"))
+                return;
+            GrabNow = true;
+            if (!Step(WaitFor(Grabbed), "the screenshot") ||
+                !Step(Xdotool("key Return"), "Export") || !Step(Dialog("Save As"), "save dialog") ||
+                !Step(Xdotool("key ctrl+a"), "selecting the offered name") ||
+                !Step(Xdotool("type --delay 20 '" + Exported.string() + "'"), "typing the name") ||
+                !Step(Xdotool("sleep 0.5 key Return"), "saving"))
+                return;
+            for (int I = 0; I < 100 && !fs::exists(Exported); ++I)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!Step(Xdotool("windowfocus --sync " + WindowId), "back to the window") ||
+                !Step(Xdotool("key ctrl+e"), "Ctrl+E again") ||
+                !Step(Dialog("Export Data"), "the export dialog again") ||
+                !Step(WaitFor(DialogActive), "the export dialog taking keys again") ||
+                !Step(Xdotool("key alt+c"), "Copy to clipboard") ||
+                !Step(WaitFor(ClipboardTicked), "the box ticked") ||
+                !Step(Xdotool("key Return"), "Export to the clipboard"))
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            const auto Run = [](const std::string& Command, std::string& Output) {
+                FILE* Pipe = ::popen(Command.c_str(), "r");
+                if (!Pipe)
+                    return false;
+                char Buffer[4096];
+                std::size_t N;
+                while ((N = std::fread(Buffer, 1, sizeof Buffer, Pipe)) > 0)
+                    Output.append(Buffer, N);
+                return ::pclose(Pipe) == 0;
+            };
+            Step(Run("timeout 20 xclip -o -selection clipboard -t TARGETS", Targets),
+                 "xclip asking for the clipboard's formats");
+            Step(Run("timeout 20 xclip -o -selection clipboard -t UTF8_STRING", Pasted),
+                 "xclip reading the clipboard");
+        }();
+        if (!Failed.empty())
+            for (int I = 0; I < 3; ++I)
+                Xdotool("key Escape");
+        Done = true;
+    });
+    const bool Exporting = PumpUntil([&] { return Done.load(); }, 120);
+    Export.join();
+    Watcher.stop();
+    ASSERT_TRUE(Exporting);
+    EXPECT_TRUE(Failed.empty()) << "failed at: " << Failed << "; the clipboard offers " << Targets;
+    EXPECT_TRUE(Grabbed);
+    EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : Errors.front());
+
+    // The saved work exported by the command-line tool: the same bytes.
+    const std::string Name = Line->Name();
+    Prompter = TScriptedPrompter({EMessageAnswer::Yes}); // "Save changes to data?"
+    ASSERT_TRUE(Window->CloseImage());
+    const fs::path FromCli = Dir / "cli-export.csv";
+    const std::string CliExport = std::string(KORVANE_CLI) + " export '" + Image +
+                                  "' --settings-dir '" + Dir.string() + "' --dataset '" + Name +
+                                  "' -o '" + FromCli.string() + "'";
+    ASSERT_EQ(std::system(CliExport.c_str()), 0) << CliExport;
+    const auto Read = [](const fs::path& File) {
+        std::ifstream In(File, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(In), {});
+    };
+    const std::string FromCliBytes = Read(FromCli);
+    ASSERT_GT(FromCliBytes.size(), 100u);
+    EXPECT_EQ(Read(Exported), FromCliBytes);
+    EXPECT_EQ(Pasted, FromCliBytes);
 
     Prompter.Asked.clear();
     Window.reset();
