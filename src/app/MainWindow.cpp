@@ -15,6 +15,7 @@
 #include "interaction/views/KorvaneActions.h"
 #include "interaction/views/KorvaneCommands.h"
 #include "interaction/views/KorvaneModes.h"
+#include "output/views/ApproximatorParamPanels.h"
 #include "output/views/DigitizationDataViews.h"
 #include "output/views/HelpUtils.h"
 
@@ -1170,7 +1171,7 @@ void TfrmMain::ShowMouseCoordinates(TLongintPoint Master) {
     try {
         const TDoublePoint Real = pzImage->CurrentScaleSystem().ImageToReal(Master);
         const TFileParameters& File = FApp->FileParameters();
-        const char Separator = QLocale().decimalPoint().at(0).toLatin1();
+        const char Separator = DisplayDecimalSeparator();
         const std::string Text =
             "X:  " + File.Formats.XFormat.Format(Real.X, Separator) + "  " + File.Units.X +
             "      Y:  " + File.Formats.YFormat.Format(Real.Y, Separator) + "  " + File.Units.Y;
@@ -1253,20 +1254,7 @@ void TfrmMain::SaveImageAs() {
                                      "PNG image (*.png);;BMP image (*.bmp);;PPM image (*.ppm)");
     if (Name.isEmpty())
         return;
-    // Written beside the target and renamed over it, so a failure keeps the old file.
-    const QString Temporary = Name + ".korvane-part";
-    QString Format = QFileInfo(Name).suffix().toLower();
-    if (Format != "bmp" && Format != "ppm")
-        Format = "png";
-    if (!pzImage->Image().save(Temporary, Format.toLatin1().constData())) {
-        QFile::remove(Temporary);
-        throw EWriteError("Could not write " + Name.toStdString() + ".");
-    }
-    QFile::remove(Name);
-    if (!QFile::rename(Temporary, Name)) {
-        QFile::remove(Temporary);
-        throw EWriteError("Could not write " + Name.toStdString() + ".");
-    }
+    SaveImageFile(pzImage->Image(), Name.toStdString());
 }
 
 void TfrmMain::Acquire(int Source) {

@@ -1,7 +1,13 @@
 #include "image/ImageModel.h"
 
+#include "core/AtomicFile.h"
+#include "core/Streams.h"
+
+#include <QBuffer>
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cctype>
 #include <cstdlib>
 #include <limits>
 #include <sys/mman.h>
@@ -9,6 +15,22 @@
 #include <unistd.h>
 
 namespace korvane {
+
+void SaveImageFile(const QImage& Image, const std::string& FileName) {
+    std::string Suffix = FileName.substr(FileName.find_last_of("./") + 1);
+    for (char& C : Suffix)
+        C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+    const char* Format = Suffix == "bmp" ? "BMP" : Suffix == "ppm" ? "PPM" : "PNG";
+    QByteArray Bytes;
+    QBuffer Buffer(&Bytes);
+    Buffer.open(QIODevice::WriteOnly);
+    if (Image.isNull() || !Image.save(&Buffer, Format))
+        throw EWriteError("Cannot write file \"" + FileName +
+                          "\". The image could not be encoded as " + Format + ".");
+    WriteFileAtomically(FileName, [&](TStream& Stream) {
+        Stream.WriteBuffer(Bytes.constData(), static_cast<std::size_t>(Bytes.size()));
+    });
+}
 
 const char* PixelFormatName(EPixelFormat Format) {
     switch (Format) {

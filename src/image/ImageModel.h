@@ -40,6 +40,12 @@ void CheckImageSize(std::int64_t Width, std::int64_t Height, const char* Format)
 // when memory runs out.
 QImage NewWorkingImage(std::int64_t Width, std::int64_t Height, const char* Format);
 
+// Writes the working image to FileName as PNG, or as BMP or PPM when the name ends so (any
+// letter case), through a temporary file renamed over the target: a failure (the encoder's,
+// the disk's or the rename's) leaves an existing file as it was. Throws EWriteError naming
+// the file.
+void SaveImageFile(const QImage& Image, const std::string& FileName);
+
 // A * B for buffer sizes; throws EImageError on overflow.
 std::size_t CheckedMul(std::size_t A, std::size_t B);
 

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QStatusBar>
 #include <deque>
@@ -338,6 +339,27 @@ TEST_F(MainWindow, ARedefinitionIsNamedSoAndPointsThatMakeNoSystemStartOver) {
     Window->actEditUndo->Execute();
     View().MouseMove({200, 150}, 0);
     EXPECT_EQ(Window->CoordinatesText(), "X:  5.00        Y:  2.50  ");
+}
+
+TEST_F(MainWindow, TheReadOutUsesTheLocaleDecimalSeparatorOrAPoint) {
+    Open();
+    Define();
+    struct TCase {
+        QLocale Locale;
+        const char* Text;
+    };
+    // Eastern Arabic's separator (U+066B) is no single byte: the read-out takes a point.
+    const TCase Cases[] = {
+        {QLocale::c(), "X:  5.00        Y:  2.50  "},
+        {QLocale(QLocale::German, QLocale::Germany), "X:  5,00        Y:  2,50  "},
+        {QLocale(QLocale::Arabic, QLocale::Egypt), "X:  5.00        Y:  2.50  "}};
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Locale.name().toStdString());
+        QLocale::setDefault(Case.Locale);
+        View().MouseMove({200, 150}, 0);
+        EXPECT_EQ(Window->CoordinatesText().toStdString(), Case.Text);
+    }
+    QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(MainWindow, UnitsAndFormatsAreUndoableSettingsOfTheImage) {
