@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/Colors.h"
 #include "core/DoublePoints.h"
 #include "core/Interfaces.h"
 #include "core/PointMarkers.h"
 #include "core/PointSelections.h"
 #include "follower/Vectorizers.h"
-#include "image/KorvaneSupport.h"
 #include "output/ApproximatorParams.h"
 
 #include <array>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "core/Colors.h"
 #include "core/DoublePoints.h"
 #include "core/Errors.h"
 #include "core/Formats.h"
 #include "core/Persistent.h"
-#include "image/KorvaneSupport.h"
 
 #include <cstdint>
 #include <memory>

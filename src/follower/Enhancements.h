@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/KorvaneSupport.h"
+#include "core/Colors.h"
 
 #include <array>
 #include <cmath>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/Colors.h"
 #include "core/DoublePoints.h"
 #include "core/Persistent.h"
 #include "follower/Predictors.h"
-#include "image/KorvaneSupport.h"
 
 namespace korvane {
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/Colors.h"
 #include "core/DoublePoints.h"
 #include "follower/Enhancements.h"
 #include "follower/Predictors.h"
-#include "image/KorvaneSupport.h"
 
 #include <QImage>
 #include <array>

@@ -1,9 +1,9 @@
 #include "output/ExportData.h"
 
 #include "core/AtomicFile.h"
+#include "core/Colors.h"
 #include "core/Digitizations.h"
 #include "core/Streams.h"
-#include "image/KorvaneSupport.h"
 #include "output/ApproximatorParams.h"
 #include "output/CurveIterators.h"
 

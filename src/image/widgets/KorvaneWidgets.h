@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/Colors.h"
 #include "core/Digitizations.h"
 #include "core/Parameters.h"
 #include "follower/UiDispatcher.h"
-#include "image/KorvaneSupport.h"
 #include "image/PanZoomView.h"
 
 #include <QImage>

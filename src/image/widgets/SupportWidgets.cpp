@@ -1,7 +1,7 @@
 #include "image/widgets/SupportWidgets.h"
 
+#include "core/Colors.h"
 #include "core/Digitizations.h"
-#include "image/KorvaneSupport.h"
 
 #include <QCloseEvent>
 #include <QFrame>

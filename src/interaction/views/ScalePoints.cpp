@@ -1,8 +1,8 @@
 #include "interaction/views/ScalePoints.h"
 
+#include "core/Colors.h"
 #include "core/Errors.h"
 #include "core/Prompter.h"
-#include "image/KorvaneSupport.h"
 #include "image/widgets/SupportWidgets.h"
 #include "interaction/views/MessageBoxPrompter.h"
 #include "output/views/HelpUtils.h"

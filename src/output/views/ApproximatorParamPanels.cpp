@@ -1,7 +1,7 @@
 #include "output/views/ApproximatorParamPanels.h"
 
+#include "core/Colors.h"
 #include "core/Errors.h"
-#include "image/KorvaneSupport.h"
 #include "image/widgets/SupportWidgets.h"
 #include "interaction/views/KorvaneActions.h"
 #include "interaction/views/ScalePoints.h"

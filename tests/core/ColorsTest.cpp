@@ -1,4 +1,4 @@
-#include "image/KorvaneSupport.h"
+#include "core/Colors.h"
 
 #include "core/Prompter.h"
 
