@@ -2,7 +2,7 @@
 
 #include "interaction/ApplicationCommands.h"
 
-#include <QRect>
+#include <QStringList>
 #include <memory>
 #include <string>
 
