@@ -1,12 +1,9 @@
 #include "core/Colors.h"
 
-#include "core/Prompter.h"
-
 #include <QColor>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace korvane {
 
@@ -72,36 +69,6 @@ void GradientFill(QPainter& Canvas, TColor From, TColor To, int Left, int Top, i
         // A one-pixel-wide column from Top to Bottom - 1: the line's end pixel is left out.
         Canvas.fillRect(Left + K, Top, 1, Bottom - Top, Color);
     }
-}
-
-bool IsReadOnlyFile(const std::string& FileName) {
-    struct stat Info;
-    if (::stat(FileName.c_str(), &Info) != 0)
-        return false;
-    return (Info.st_mode & S_IWUSR) == 0;
-}
-
-void ClearReadOnly(const std::string& FileName) {
-    struct stat Info;
-    if (!IsReadOnlyFile(FileName) || ::stat(FileName.c_str(), &Info) != 0)
-        return;
-    ::chmod(FileName.c_str(), (Info.st_mode & 07777) | S_IWUSR);
-}
-
-void ConfirmReadOnlyOverwrite(const std::string& FileName, IPrompter& Prompter) {
-    if (!IsReadOnlyFile(FileName))
-        return;
-    if (Prompter.Ask(EMessageKind::Confirmation,
-                     FileName + " is marked as read-only.\r\nDo you want to replace it?",
-                     mbYesNo) == EMessageAnswer::Yes)
-        ClearReadOnly(FileName);
-}
-
-char32_t FilterNumericKey(char32_t Key, char32_t DecimalSeparator) {
-    if (Key == 8 || Key == 9 || Key == 13 || Key == U'-' || (Key >= U'0' && Key <= U'9') ||
-        Key == U'E' || Key == U'e' || Key == DecimalSeparator)
-        return Key;
-    return 0;
 }
 
 } // namespace korvane

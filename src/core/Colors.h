@@ -1,13 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 class QPainter;
 
 namespace korvane {
-
-class IPrompter;
 
 // A colour as the program stores it: red in the lowest byte, then green, then blue; the
 // highest byte carries flags that every helper passes through unchanged.
@@ -44,17 +41,5 @@ TColor InvertColor(TColor C);
 // in colours running from From towards To; the last column stops one step short of To.
 void GradientFill(QPainter& Canvas, TColor From, TColor To, int Left, int Top, int Right,
                   int Bottom);
-
-// True when FileName exists and its owner may not write it (the file is "read-only").
-bool IsReadOnlyFile(const std::string& FileName);
-// Gives a read-only file back its owner's write permission; nothing for other files.
-void ClearReadOnly(const std::string& FileName);
-// For a read-only file: asks "<name> is marked as read-only.\r\nDo you want to replace it?"
-// (Yes/No) and clears the flag on Yes. Callers test IsReadOnlyFile again afterwards.
-void ConfirmReadOnlyOverwrite(const std::string& FileName, IPrompter& Prompter);
-
-// The keys an edit box for real numbers accepts: backspace, tab, return, '-', the digits,
-// 'E', 'e' and the decimal separator. Any other key becomes 0, which swallows it.
-char32_t FilterNumericKey(char32_t Key, char32_t DecimalSeparator = U'.');
 
 } // namespace korvane

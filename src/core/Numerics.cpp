@@ -56,4 +56,11 @@ double CheckFinite(double Value, const char* Message) {
     return Value;
 }
 
+char32_t FilterNumericKey(char32_t Key, char32_t DecimalSeparator) {
+    if (Key == 8 || Key == 9 || Key == 13 || Key == U'-' || (Key >= U'0' && Key <= U'9') ||
+        Key == U'E' || Key == U'e' || Key == DecimalSeparator)
+        return Key;
+    return 0;
+}
+
 } // namespace korvane

@@ -19,4 +19,8 @@ std::int32_t MulDiv(std::int32_t Number, std::int32_t Numerator, std::int32_t De
 // Throws EMathError with Message unless Value is a finite number; returns Value.
 double CheckFinite(double Value, const char* Message);
 
+// The keys an edit box for real numbers accepts: backspace, tab, return, '-', the digits,
+// 'E', 'e' and the decimal separator. Any other key becomes 0, which swallows it.
+char32_t FilterNumericKey(char32_t Key, char32_t DecimalSeparator = U'.');
+
 } // namespace korvane

@@ -3,6 +3,7 @@
 #include "core/AtomicFile.h"
 #include "core/Digitizations.h"
 #include "core/MessageDigests.h"
+#include "core/ReadOnlyFiles.h"
 #include "core/RecentFiles.h"
 #include "core/Streams.h"
 #include "follower/Vectorizers.h"

@@ -1,8 +1,8 @@
 #include "output/ExportData.h"
 
 #include "core/AtomicFile.h"
-#include "core/Colors.h"
 #include "core/Digitizations.h"
+#include "core/ReadOnlyFiles.h"
 #include "core/Streams.h"
 #include "output/ApproximatorParams.h"
 #include "output/CurveIterators.h"

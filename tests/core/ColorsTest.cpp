@@ -1,15 +1,9 @@
 #include "core/Colors.h"
 
-#include "core/Prompter.h"
-
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <string>
-#include <unistd.h>
 
 using namespace korvane;
 
@@ -75,44 +69,4 @@ TEST(Colors, GradientFillDrawsOneColumnPerPixelWithoutTheBottomRow) {
         EXPECT_EQ(Image.pixel(5, Y), qRgb(9, 8, 7));
     EXPECT_EQ(Image.pixel(4, 0), qRgb(255, 255, 255));
     EXPECT_EQ(Image.pixel(7, 0), qRgb(255, 255, 255));
-}
-
-TEST(Files, ReadOnlyFlagIsTheOwnersWritePermission) {
-    const auto Dir = std::filesystem::temp_directory_path() /
-                     ("korvane-support-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(Dir);
-    const std::string Name = (Dir / "params").string();
-    std::ofstream(Name) << "x";
-    EXPECT_FALSE(IsReadOnlyFile(Name));
-    std::filesystem::permissions(Name, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
-    EXPECT_TRUE(IsReadOnlyFile(Name));
-    ClearReadOnly(Name);
-    EXPECT_FALSE(IsReadOnlyFile(Name));
-    EXPECT_FALSE(IsReadOnlyFile((Dir / "missing").string()));
-    // Asked before replacing a read-only file: No keeps it read-only, Yes clears the flag.
-    std::filesystem::permissions(Name, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
-    TScriptedPrompter Prompter({EMessageAnswer::No, EMessageAnswer::Yes});
-    ConfirmReadOnlyOverwrite(Name, Prompter);
-    EXPECT_TRUE(IsReadOnlyFile(Name));
-    ConfirmReadOnlyOverwrite(Name, Prompter);
-    EXPECT_FALSE(IsReadOnlyFile(Name));
-    ConfirmReadOnlyOverwrite(Name, Prompter); // not read-only: nothing asked
-    ASSERT_EQ(Prompter.Asked.size(), 2u);
-    EXPECT_EQ(Prompter.Asked[0].Text,
-              Name + " is marked as read-only.\r\nDo you want to replace it?");
-    EXPECT_EQ(Prompter.Asked[0].Buttons, unsigned(mbYesNo));
-    ClearReadOnly((Dir / "missing").string()); // nothing happens
-    EXPECT_FALSE(std::filesystem::exists(Dir / "missing"));
-    std::filesystem::remove_all(Dir);
-}
-
-TEST(Keys, FilterNumericKey) {
-    for (char32_t Key : {U'\b', U'\t', U'\r', U'-', U'0', U'5', U'9', U'E', U'e', U'.'})
-        EXPECT_EQ(FilterNumericKey(Key), Key) << int(Key);
-    for (char32_t Key : {U'+', U',', U'a', U'x', U' ', U'D', U'\x1b', U'π'})
-        EXPECT_EQ(FilterNumericKey(Key), 0u) << int(Key);
-    EXPECT_EQ(FilterNumericKey(',', ','), U',');
-    EXPECT_EQ(FilterNumericKey('.', ','), 0u);
 }

@@ -47,3 +47,12 @@ TEST(Numerics, MulDivRoundsTheQuotient) {
     EXPECT_THROW(MulDiv(1, 1, 0), EMathError);
     EXPECT_THROW(MulDiv(2147483647, 2, 1), EMathError);
 }
+
+TEST(Keys, FilterNumericKey) {
+    for (char32_t Key : {U'\b', U'\t', U'\r', U'-', U'0', U'5', U'9', U'E', U'e', U'.'})
+        EXPECT_EQ(FilterNumericKey(Key), Key) << int(Key);
+    for (char32_t Key : {U'+', U',', U'a', U'x', U' ', U'D', U'\x1b', U'π'})
+        EXPECT_EQ(FilterNumericKey(Key), 0u) << int(Key);
+    EXPECT_EQ(FilterNumericKey(',', ','), U',');
+    EXPECT_EQ(FilterNumericKey('.', ','), 0u);
+}

@@ -2,6 +2,7 @@
 
 #include "core/Colors.h"
 #include "core/Digitizations.h"
+#include "core/Numerics.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -1,12 +1,12 @@
 #include "interaction/views/ExportCommands.h"
 
 #include "core/AtomicFile.h"
-#include "core/Colors.h"
 #include "core/Digitizations.h"
 #include "core/KorvaneApplication.h"
 #include "core/Parameters.h"
 #include "core/ProgramSettings.h"
 #include "core/Prompter.h"
+#include "core/ReadOnlyFiles.h"
 #include "core/Streams.h"
 #include "interaction/views/KorvaneDialogs.h"
 #include "output/CurveIterators.h"

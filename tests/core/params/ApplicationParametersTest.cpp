@@ -1,5 +1,6 @@
 #include "ParamsTestSupport.h"
 #include "core/Parameters.h"
+#include "core/ReadOnlyFiles.h"
 #include "core/RecentFiles.h"
 #include "output/DataTemplates.h"
 #include "output/ExportData.h"
