@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/Digitizations.h"
-#include "core/EnhancementSettings.h"
-#include "core/KorvaneApplication.h"
-#include "core/Parameters.h"
+#include "document/Digitizations.h"
+#include "document/EnhancementSettings.h"
+#include "interaction/KorvaneApplication.h"
+#include "document/Parameters.h"
 #include "image/PanZoomView.h"
 #include "interaction/ApplicationCommands.h"
 #include "interaction/ApplicationModes.h"

@@ -1,8 +1,8 @@
 // Korvane 5: the program. It takes no arguments.
 #include "app/MainWindow.h"
-#include "core/Parameters.h"
-#include "interaction/views/KorvaneActions.h"
-#include "interaction/views/MessageBoxPrompter.h"
+#include "document/Parameters.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/dialogs/MessageBoxPrompter.h"
 
 #include <QApplication>
 #include <QMessageBox>

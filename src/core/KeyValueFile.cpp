@@ -1,7 +1,7 @@
 #include "core/KeyValueFile.h"
 
 #include "core/AtomicFile.h"
-#include "core/Parameters.h"
+#include "document/Parameters.h"
 #include "core/Streams.h"
 
 namespace korvane {

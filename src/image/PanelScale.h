@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/DoublePoints.h"
-#include "core/Parameters.h"
+#include "document/Parameters.h"
 #include "image/ScaleSystem.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "output/CurveIterators.h"
 
-#include "core/PointSelections.h"
+#include "document/PointSelections.h"
 #include "output/CurveApproximators.h"
 
 #include <cmath>

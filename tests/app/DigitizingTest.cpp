@@ -1,16 +1,16 @@
 // Digitizing through the main window: data sets, the line modes with real follower runs,
 // the digitizing commands with undo and redo, and the scatter mode.
 #include "app/MainWindow.h"
-#include "core/Digitizations.h"
+#include "document/Digitizations.h"
 #include "core/Prompter.h"
 #include "follower/Vectorizers.h"
-#include "image/widgets/KorvaneWidgets.h"
-#include "interaction/views/DigitizingCommands.h"
-#include "interaction/views/DigitizingModes.h"
-#include "interaction/views/GuideControls.h"
-#include "interaction/views/KorvaneActions.h"
-#include "interaction/views/KorvaneDialogs.h"
-#include "output/views/DigitizationDataViews.h"
+#include "ui/panel/KorvanePanel.h"
+#include "ui/modes/DigitizingCommands.h"
+#include "ui/modes/DigitizingModes.h"
+#include "ui/modes/GuideControls.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/data/DigitizationDataViews.h"
 #include "support/WaveChartWindow.h"
 
 #include <QApplication>

@@ -2,13 +2,13 @@
 // dialog for the current data set; the output goes to a file (atomically, through the save
 // dialog and the read-only question) or to the clipboard; errors leave files and clipboard as
 // they were; templates, the dialog's bounds and the export folder are kept.
-#include "core/Parameters.h"
-#include "core/ProgramSettings.h"
-#include "interaction/views/DigitizingModes.h"
-#include "interaction/views/ExportCommands.h"
-#include "interaction/views/GuideControls.h"
-#include "output/ExportData.h"
-#include "output/views/ExportDialog.h"
+#include "document/Parameters.h"
+#include "document/ProgramSettings.h"
+#include "ui/modes/DigitizingModes.h"
+#include "ui/modes/ExportCommands.h"
+#include "ui/modes/GuideControls.h"
+#include "export/ExportData.h"
+#include "ui/dialogs/ExportDialog.h"
 #include "support/WaveChartWindow.h"
 
 #include <QCheckBox>

@@ -1,13 +1,13 @@
 #include "app/MainWindow.h"
 
-#include "core/Digitizations.h"
+#include "document/Digitizations.h"
 #include "core/Prompter.h"
-#include "image/widgets/KorvaneWidgets.h"
-#include "image/widgets/SupportWidgets.h"
-#include "interaction/views/GuideControls.h"
-#include "interaction/views/KorvaneActions.h"
-#include "interaction/views/KorvaneDialogs.h"
-#include "interaction/views/KorvaneModes.h"
+#include "ui/panel/KorvanePanel.h"
+#include "ui/panel/SupportWidgets.h"
+#include "ui/modes/GuideControls.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/modes/KorvaneModes.h"
 
 #include <QApplication>
 #include <QKeyEvent>

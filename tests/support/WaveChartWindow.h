@@ -5,12 +5,12 @@
 #pragma once
 
 #include "app/MainWindow.h"
-#include "core/Digitizations.h"
+#include "document/Digitizations.h"
 #include "core/Prompter.h"
 #include "follower/Vectorizers.h"
-#include "image/widgets/KorvaneWidgets.h"
-#include "interaction/views/KorvaneActions.h"
-#include "interaction/views/KorvaneDialogs.h"
+#include "ui/panel/KorvanePanel.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 
 #include <QApplication>
 #include <QKeyEvent>

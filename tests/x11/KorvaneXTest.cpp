@@ -3,13 +3,13 @@
 // File menu, its coordinate system defined with clicks and typed values, a line followed and
 // exported to a file and to the clipboard through the real dialogs.
 #include "app/MainWindow.h"
-#include "core/Digitizations.h"
+#include "document/Digitizations.h"
 #include "core/Prompter.h"
-#include "image/widgets/KorvaneWidgets.h"
-#include "interaction/views/KorvaneActions.h"
+#include "ui/panel/KorvanePanel.h"
+#include "ui/modes/KorvaneActions.h"
 #include "output/CurveIterators.h"
-#include "output/views/DigitizationDataViews.h"
-#include "output/views/ExportDialog.h"
+#include "ui/data/DigitizationDataViews.h"
+#include "ui/dialogs/ExportDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,0 +1,86 @@
+#include "ui/dialogs/KorvaneDialogs.h"
+
+#include "ui/dialogs/ScalePoints.h"
+#include "ui/dialogs/ExportDialog.h"
+#include "ui/dialogs/FormatDialog.h"
+#include "ui/dialogs/PointDialog.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+
+namespace korvane {
+
+namespace {
+
+// The real modal dialogs, parented to the active window.
+class TQtDialogs : public IKorvaneDialogs {
+public:
+    bool AskScalePoint(const QString& Caption, bool ShowLogarithmic, QPoint Near,
+                       TScalePointAnswer& Answer) override {
+        TfrmScalePoints Dialog(QApplication::activeWindow());
+        Dialog.setWindowTitle(Caption);
+        Dialog.ShowLogarithmic(ShowLogarithmic);
+        Dialog.PositionNear(Near);
+        if (Dialog.exec() != QDialog::Accepted)
+            return false;
+        Answer.X = Dialog.XValue();
+        Answer.Y = Dialog.YValue();
+        Answer.XLogarithmic = ShowLogarithmic && Dialog.XLogarithmic();
+        Answer.YLogarithmic = ShowLogarithmic && Dialog.YLogarithmic();
+        return true;
+    }
+
+    bool AskUnits(TStringPoint& Units) override {
+        TfrmPointDialog Dialog(QApplication::activeWindow());
+        Dialog.setWindowTitle("Units");
+        Dialog.SetXText(Units.X);
+        Dialog.SetYText(Units.Y);
+        if (Dialog.exec() != QDialog::Accepted)
+            return false;
+        Units.X = Dialog.GetXText();
+        Units.Y = Dialog.GetYText();
+        return true;
+    }
+
+    bool AskFormats(TCoordFormatPair& Formats) override {
+        TfrmFormatDialog Dialog(QApplication::activeWindow());
+        Dialog.SetFormats(Formats);
+        if (Dialog.exec() != QDialog::Accepted)
+            return false;
+        Formats.Assign(Dialog.GetFormats());
+        return true;
+    }
+
+    bool RunExportDialog(TfrmExportData& Dialog) override {
+        return Dialog.exec() == QDialog::Accepted;
+    }
+
+    bool AskSaveFileName(const TSaveFileQuestion& Question, QString& FileName) override {
+        QFileDialog Dialog(QApplication::activeWindow(), Question.Caption);
+        Dialog.setAcceptMode(QFileDialog::AcceptSave);
+        Dialog.setFileMode(QFileDialog::AnyFile);
+        Dialog.setNameFilters(Question.Filters);
+        Dialog.setDefaultSuffix(Question.DefaultSuffix);
+        Dialog.selectFile(Question.InitialPath);
+        if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+            return false;
+        FileName = Dialog.selectedFiles().constFirst();
+        return true;
+    }
+};
+
+IKorvaneDialogs* Installed = nullptr;
+
+} // namespace
+
+IKorvaneDialogs& KorvaneDialogs() {
+    static TQtDialogs Real;
+    return Installed ? *Installed : Real;
+}
+
+void SetKorvaneDialogs(IKorvaneDialogs* Dialogs) {
+    Installed = Dialogs;
+}
+
+} // namespace korvane

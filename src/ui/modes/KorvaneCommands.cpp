@@ -1,0 +1,244 @@
+#include "ui/modes/KorvaneCommands.h"
+
+#include "interaction/KorvaneApplication.h"
+#include "document/Parameters.h"
+#include "image/ImageFormats.h"
+#include "image/PanelScale.h"
+#include "image/ScaleSystem.h"
+#include "ui/panel/KorvanePanel.h"
+#include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/modes/KorvaneModes.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <filesystem>
+
+namespace korvane {
+
+namespace {
+
+TKorvaneApplication& App(const char* Where) {
+    return RequireKorvaneApp(Where);
+}
+
+// The hourglass while a file is read; the previous cursor comes back however reading ends.
+class TWaitCursor {
+public:
+    TWaitCursor() {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            FSet = false;
+    }
+    ~TWaitCursor() {
+        if (FSet)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+private:
+    bool FSet = true;
+};
+
+void SetCaption(QWidget* MainWindow, const std::string& File) {
+    if (MainWindow)
+        MainWindow->setWindowTitle(QString::fromStdString(MainWindowCaption(File)));
+}
+
+TKorvanePanel& PanelOf(const TArgumentList& Arguments, std::int32_t Index, const char* Where) {
+    TKorvanePanel* Panel = Arguments.Object<TKorvanePanel>(Index);
+    if (!Panel)
+        throw EAssertion(Where);
+    return *Panel;
+}
+
+// The view commands work only while an image is open.
+TKorvanePanel& ViewPanel(const TArgumentList& Arguments, const char* Where) {
+    if (!KorvaneApp || !KorvaneApp->FileIsOpen())
+        throw EAssertion(Where);
+    return PanelOf(Arguments, 0, Where);
+}
+
+} // namespace
+
+std::string MainWindowCaption(const std::string& File) {
+    const std::string Title = KorvaneApp ? KorvaneApp->Title : std::string("Korvane 5");
+    if (File.empty())
+        return Title;
+    return std::filesystem::path(File).filename().string() + " - " + Title;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Defining the coordinate system
+
+TDefineScaleCommand::TDefineScaleCommand() = default;
+TDefineScaleCommand::~TDefineScaleCommand() = default;
+
+std::string TDefineScaleCommand::GetName() const {
+    return FOldDefinedSystem ? "Redefine Coordinate System" : "Define Coordinate System";
+}
+
+void TDefineScaleCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    FPanel = &PanelOf(Arguments, 0, "TDefineScaleCommand.Execute");
+    const bool LogX = Arguments.Boolean(1);
+    const bool LogY = Arguments.Boolean(2);
+    const TScaleSystem* OldDefined = Arguments.Object<TScaleSystem>(3);
+    const TScaleSystem* OldCurrent = Arguments.Object<TScaleSystem>(4);
+    if (OldDefined && OldCurrent) {
+        FOldDefinedSystem = std::make_unique<TScaleSystem>(*OldDefined);
+        FOldCurrentSystem = std::make_unique<TScaleSystem>(*OldCurrent);
+    } else {
+        FOldDefinedSystem.reset();
+        FOldCurrentSystem.reset();
+    }
+    TPanelScale& Scale = FPanel->Scale();
+    Scale.DefineScale(LogX, LogY);
+    FNewDefinedSystem = std::make_unique<TScaleSystem>(Scale.DefinedScaleSystem());
+    FNewCurrentSystem = std::make_unique<TScaleSystem>(Scale.CurrentScaleSystem());
+    App("TDefineScaleCommand.Execute").SetFileIsDirty(true);
+}
+
+void TDefineScaleCommand::Undo() {
+    if (FOldDefinedSystem && FOldCurrentSystem)
+        FPanel->Scale().SetScaleSystems(*FOldDefinedSystem, *FOldCurrentSystem);
+    else
+        FPanel->Scale().UndefineScale();
+    FPanel->RepaintImage();
+}
+
+void TDefineScaleCommand::Redo() {
+    FPanel->Scale().SetScaleSystems(*FNewDefinedSystem, *FNewCurrentSystem);
+    FPanel->RepaintImage();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening and closing
+
+void TOpenFileCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneApplication& Korvane = App("TOpenFileCommand.Execute");
+    if (Korvane.FileIsOpen())
+        throw EAssertion("TOpenFileCommand.Execute");
+    TKorvaneCommand::Execute(Arguments);
+    const std::string* FileName = Arguments.Object<std::string>(0);
+    TKorvanePanel& Panel = PanelOf(Arguments, 1, "TOpenFileCommand.Execute");
+    QWidget* MainWindow = Arguments.Object<QWidget>(2);
+    if (!FileName)
+        throw EAssertion("TOpenFileCommand.Execute");
+
+    TWorkingImage Image;
+    {
+        TWaitCursor Wait;
+        Image = LoadImageFile(*FileName);
+    }
+    Panel.SetImage(std::move(Image.Image));
+    Panel.View().SetPaintBoxCursor(CursorBasic);
+    TPanelScaleRecord Record(Panel.Scale(), Panel.View());
+    Korvane.OpenFile(*FileName, Record);
+    if (Korvane.FileIsOpen())
+        SetCaption(MainWindow, Korvane.FileParameters().ImageFileName());
+}
+
+void TCloseFileCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneApplication& Korvane = App("TCloseFileCommand.Execute");
+    TKorvaneCommand::Execute(Arguments);
+    TKorvanePanel& Panel = PanelOf(Arguments, 0, "TCloseFileCommand.Execute");
+    QWidget* MainWindow = Arguments.Object<QWidget>(1);
+    TPanelScaleRecord Record(Panel.Scale(), Panel.View());
+    Korvane.CloseFile(Record);
+    if (Korvane.FileIsOpen())
+        return;
+    Panel.Scale().UndefineScale();
+    Panel.View().SetPaintBoxCursor(0);
+    Panel.ClearImage();
+    SetCaption(MainWindow, {});
+}
+
+void TExitCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    App("TExitCommand.Execute").Exit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Units and formats
+
+void TSetUnitsCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TKorvaneApplication& Korvane = App("TSetUnitsCommand.Execute");
+    TStringPoint Units = Korvane.FileParameters().Units;
+    FAccepted = KorvaneDialogs().AskUnits(Units);
+    if (!FAccepted)
+        return;
+    FOldUnits = Korvane.FileParameters().Units;
+    FNewUnits = Units;
+    Korvane.FileParameters().SetUnits(FNewUnits);
+    Korvane.SetFileIsDirty(true);
+}
+
+void TSetUnitsCommand::Undo() {
+    App("TSetUnitsCommand.Undo").FileParameters().SetUnits(FOldUnits);
+}
+
+void TSetUnitsCommand::Redo() {
+    App("TSetUnitsCommand.Redo").FileParameters().SetUnits(FNewUnits);
+}
+
+void TSetFormatsCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TKorvaneApplication& Korvane = App("TSetFormatsCommand.Execute");
+    TCoordFormatPair Formats;
+    Formats.Assign(Korvane.FileParameters().Formats);
+    FAccepted = KorvaneDialogs().AskFormats(Formats);
+    if (!FAccepted)
+        return;
+    FOldFormats.Assign(Korvane.FileParameters().Formats);
+    FNewFormats.Assign(Formats);
+    Apply(FNewFormats);
+    Korvane.SetFileIsDirty(true);
+}
+
+void TSetFormatsCommand::Apply(const TCoordFormatPair& Formats) {
+    // The data views redraw from the file parameters' notification.
+    App("TSetFormatsCommand").FileParameters().SetFormats(Formats);
+}
+
+void TSetFormatsCommand::Undo() {
+    Apply(FOldFormats);
+}
+
+void TSetFormatsCommand::Redo() {
+    Apply(FNewFormats);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The view
+
+void TZoomToAreaCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    ViewPanel(Arguments, "TZoomToAreaCommand.Execute");
+    App("TZoomToAreaCommand.Execute").ModeManager().StartMode(TZoomingMode::Class(), Arguments);
+}
+
+void TActualSizeCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TKorvanePanel& Panel = ViewPanel(Arguments, "TActualSizeCommand.Execute");
+    Panel.View().ResetView();
+    Panel.RepaintImage();
+}
+
+void TZoomInCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TKorvanePanel& Panel = ViewPanel(Arguments, "TZoomInCommand.Execute");
+    Panel.View().ZoomBy(TPanZoomView::ZoomInFactor);
+    Panel.RepaintImage();
+}
+
+void TZoomOutCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TKorvanePanel& Panel = ViewPanel(Arguments, "TZoomOutCommand.Execute");
+    Panel.View().ZoomBy(TPanZoomView::ZoomOutFactor);
+    Panel.RepaintImage();
+}
+
+} // namespace korvane

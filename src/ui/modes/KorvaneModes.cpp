@@ -1,0 +1,317 @@
+#include "ui/modes/KorvaneModes.h"
+
+#include "interaction/KorvaneApplication.h"
+#include "document/Parameters.h"
+#include "image/ScaleSystem.h"
+#include "ui/panel/KorvanePanel.h"
+#include "ui/modes/GuideControls.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/modes/KorvaneCommands.h"
+#include "ui/dialogs/KorvaneDialogs.h"
+
+namespace korvane {
+
+namespace {
+
+TKorvaneApplication& App() {
+    return RequireKorvaneApp("No application object");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TKorvaneMode
+
+const TModeClass& TKorvaneMode::Class() {
+    static const TModeClass Result = TModeClass::Of<TKorvaneMode, TApplicationMode>("TKorvaneMode");
+    return Result;
+}
+
+TKorvaneMode::~TKorvaneMode() {
+    GuideContainer = nullptr;
+}
+
+void TKorvaneMode::ActionExecute() {
+    RequestEnd();
+}
+
+void TKorvaneMode::GuideLinkClicked(TGuideContentContainer&, QString&) {}
+
+void TKorvaneMode::Start(const TArgumentList& Arguments) {
+    TApplicationMode::Start(Arguments);
+    if (Action) {
+        FSavedOnExecute = Action->OnExecute;
+        Action->OnExecute = [this] { ActionExecute(); };
+        FSavedCaption = Action->text();
+        FSavedHint = Action->Hint();
+        Action->setCheckable(true);
+        Action->setChecked(true);
+        FSavedShortCut = Action->shortcut();
+        Action->setShortcut(QKeySequence(Qt::Key_Escape));
+        FBorrowed = true;
+    }
+    if (KorvaneApp)
+        FSavedCommandStates = KorvaneApp->CommandManager().States();
+    if (GuideContainer) {
+        GuideContainer->Clear();
+        FillGuide();
+    }
+}
+
+bool TKorvaneMode::SetSavedCaption(const QString& Caption, const QString& Hint) {
+    if (!FBorrowed)
+        return false;
+    FSavedCaption = Caption;
+    FSavedHint = Hint;
+    return true;
+}
+
+void TKorvaneMode::Stop() {
+    TApplicationMode::Stop();
+    if (KorvaneApp)
+        KorvaneApp->SetStatusMessage({});
+    if (GuideContainer)
+        GuideContainer->Clear();
+    if (Action && FBorrowed) {
+        Action->OnExecute = FSavedOnExecute;
+        Action->setText(FSavedCaption);
+        Action->SetHint(FSavedHint);
+        Action->setChecked(false);
+        Action->setCheckable(false);
+        Action->setShortcut(FSavedShortCut);
+        FBorrowed = false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDefiningScaleMode
+
+const TModeClass& TDefiningScaleMode::Class() {
+    static const TModeClass Result =
+        TModeClass::Of<TDefiningScaleMode, TKorvaneMode>("TDefiningScaleMode");
+    return Result;
+}
+
+TDefiningScaleMode::TDefiningScaleMode() {
+    HelpContext = 1600;
+    EndsOnEscape = true;
+}
+
+TDefiningScaleMode::~TDefiningScaleMode() {
+    if (!Panel)
+        return;
+    // A definition that was not committed leaves the previous coordinate system in force.
+    try {
+        if (!FDefined && FSavedDefinedSystem && FSavedCurrentSystem)
+            Panel->Scale().SetScaleSystems(*FSavedDefinedSystem, *FSavedCurrentSystem);
+    } catch (const std::exception& Error) {
+        ShowException(Error);
+    }
+    FSavedDefinedSystem.reset();
+    FSavedCurrentSystem.reset();
+    Panel->Scale().ClearFirstScalePoint();
+    Panel->Scale().ClearSkewPoint();
+    Panel->Scale().ClearSecondScalePoint();
+    Panel->SetShowScalePoints(false);
+}
+
+void TDefiningScaleMode::ReadArguments() {
+    Panel = Arguments().Object<TKorvanePanel>(0);
+    Action = Arguments().Object<TAction>(1);
+    if (!Panel)
+        throw EAssertion("TDefiningScaleMode: no image panel");
+}
+
+void TDefiningScaleMode::Start(const TArgumentList& Arguments) {
+    TKorvaneMode::Start(Arguments);
+    TPanelScale& Scale = Panel->Scale();
+    if (!FStarted) {
+        if (Scale.ScaleDefined()) {
+            FSavedDefinedSystem = std::make_unique<TScaleSystem>(Scale.DefinedScaleSystem());
+            FSavedCurrentSystem = std::make_unique<TScaleSystem>(Scale.CurrentScaleSystem());
+            Scale.UndefineScale();
+        } else {
+            FSavedDefinedSystem.reset();
+            FSavedCurrentSystem.reset();
+        }
+    }
+    Panel->SetShowScalePoints(true);
+    App().CommandManager().DisableCommands({ckZoomToArea});
+    FSavedMouseDown = Panel->View().OnMouseDown;
+    if (Action) {
+        Action->setText("Cancel Coordinate System &Definition");
+        Action->SetHint("Cancel definition|Cancel coordinate system definition");
+    }
+    NextStep();
+    Panel->View().SetUseSpanningCursor(App().ApplicationParameters().UseSpanningCursor);
+    FStarted = true;
+}
+
+void TDefiningScaleMode::Stop() {
+    TKorvaneMode::Stop();
+    Panel->View().SetUseSpanningCursor(false);
+    Panel->View().OnMouseDown = FSavedMouseDown;
+    if (KorvaneApp)
+        KorvaneApp->CommandManager().EnableCommands({ckZoomToArea});
+}
+
+void TDefiningScaleMode::SetClickHandler(void (TDefiningScaleMode::*Click)(TLongintPoint)) {
+    if (!Click) {
+        Panel->View().OnMouseDown = nullptr;
+        return;
+    }
+    Panel->View().OnMouseDown = [this, Click](TLongintPoint P, TDoublePoint, int, unsigned) {
+        Guarded([&] { (this->*Click)(P); });
+    };
+}
+
+void TDefiningScaleMode::NextStep() {
+    const TPanelScale& Scale = Panel->Scale();
+    if (Scale.SecondSlot().Set) {
+        SetClickHandler(nullptr);
+    } else if (Scale.SkewSlot().Set) {
+        SetClickHandler(&TDefiningScaleMode::SecondPointClick);
+        App().SetStatusMessage("DEFINING SCALE: Set second scaling point.");
+    } else if (!Scale.FirstSlot().Set) {
+        SetClickHandler(&TDefiningScaleMode::FirstPointClick);
+        App().SetStatusMessage("DEFINING SCALE: Set first scaling point.");
+    } else {
+        SetClickHandler(&TDefiningScaleMode::SkewPointClick);
+        App().SetStatusMessage("DEFINING SCALE: Set deskewing point.");
+    }
+    FillGuide();
+}
+
+void TDefiningScaleMode::FillGuide() {
+    if (!GuideContainer)
+        return;
+    GuideContainer->Clear();
+    const TPanelScale& Scale = Panel->Scale();
+    if (Scale.SkewSlot().Set && !Scale.SecondSlot().Set) {
+        GuideContainer->AddTitle("Second scale point", GuideBold);
+        GuideContainer->AddText(
+            "Now click on a different point whose actual coordinates are known, and has the "
+            "same X value as the second point. The cursor can help line up with the second "
+            "point, as well as with tick marks on axes.");
+    } else if (Scale.FirstSlot().Set && !Scale.SkewSlot().Set) {
+        GuideContainer->AddTitle("Skew point", GuideBold);
+        GuideContainer->AddText(
+            "Now click on a different point that has the same Y value as the first point, and "
+            "the same X value as another known point. For example, if your first point was the "
+            "origin, pick another point along the X axis. The cursor can help line up with the "
+            "first point, as well as with tick marks on axes.");
+    } else if (!Scale.FirstSlot().Set) {
+        GuideContainer->AddTitle("First scale point", GuideBold);
+        GuideContainer->AddText(
+            "Click on a point on the image whose actual coordinates are known. A good starting "
+            "point is the origin of the coordinate system. After clicking on the point, you will "
+            "be asked to enter the actual values corresponding to that point. Cancel this action "
+            "by pressing Escape. Quick tip: Hold down the Ctrl and Alt keys while moving the "
+            "mouse to pan the image.");
+    }
+}
+
+void TDefiningScaleMode::FirstPointClick(TLongintPoint P) {
+    TPanelScale& Scale = Panel->Scale();
+    Scale.SetFirstScalePoint(P, {0, 0});
+    TScalePointAnswer Answer;
+    if (KorvaneDialogs().AskScalePoint("First scaling point", false, Panel->DeviceToGlobal(P),
+                                       Answer)) {
+        Scale.SetFirstScalePoint(P, {Answer.X, Answer.Y});
+        NextStep();
+    } else {
+        Scale.ClearFirstScalePoint();
+    }
+}
+
+void TDefiningScaleMode::SkewPointClick(TLongintPoint P) {
+    Panel->Scale().SetSkewPoint(P);
+    NextStep();
+}
+
+void TDefiningScaleMode::SecondPointClick(TLongintPoint P) {
+    TPanelScale& Scale = Panel->Scale();
+    Scale.SetSecondScalePoint(P, {0, 0});
+    TScalePointAnswer Answer;
+    if (!KorvaneDialogs().AskScalePoint("Second scaling point", true, Panel->DeviceToGlobal(P),
+                                        Answer)) {
+        Scale.ClearSecondScalePoint();
+        return;
+    }
+    Scale.SetSecondScalePoint(P, {Answer.X, Answer.Y});
+    auto Command = std::make_unique<TDefineScaleCommand>();
+    try {
+        Command->Execute({Panel, Answer.XLogarithmic, Answer.YLogarithmic,
+                          FSavedDefinedSystem.get(), FSavedCurrentSystem.get()});
+    } catch (const EDefineScale&) {
+        Command.reset();
+        Scale.ClearFirstScalePoint();
+        Scale.ClearSkewPoint();
+        Scale.ClearSecondScalePoint();
+        NextStep();
+        throw;
+    }
+    App().History().Add(std::move(Command));
+    FDefined = true;
+    RequestEnd();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TZoomingMode
+
+const TModeClass& TZoomingMode::Class() {
+    static const TModeClass Result = TModeClass::Of<TZoomingMode, TKorvaneMode>("TZoomingMode");
+    return Result;
+}
+
+TZoomingMode::TZoomingMode() {
+    HelpContext = 1800;
+    EndsOnEscape = true;
+}
+
+void TZoomingMode::ReadArguments() {
+    Panel = Arguments().Object<TKorvanePanel>(0);
+    Action = Arguments().Object<TAction>(2);
+    if (!Panel)
+        throw EAssertion("TZoomingMode: no image panel");
+}
+
+void TZoomingMode::Start(const TArgumentList& Arguments) {
+    TKorvaneMode::Start(Arguments);
+    TPanZoomView& View = Panel->View();
+    View.UseProportionalRubberBand = true;
+    View.SetZoomingIn(true);
+    View.SetPaintBoxCursor(CursorZoom);
+    View.OnZoomToArea = [this] { RequestEnd(); };
+    if (Action) {
+        Action->setText("Cancel &Zoom To Area");
+        Action->SetHint("Cancel zoom to area|Cancel zoom to area");
+    }
+    App().SetStatusMessage("ZOOMING TO AREA: Drag and release to define zoom area.");
+}
+
+void TZoomingMode::Stop() {
+    TKorvaneMode::Stop();
+    TPanZoomView& View = Panel->View();
+    View.OnZoomToArea = nullptr;
+    View.SetZoomingIn(false);
+    View.SetPaintBoxCursor(CursorBasic);
+}
+
+void TZoomingMode::FillGuide() {
+    if (!GuideContainer)
+        return;
+    GuideContainer->Clear();
+    GuideContainer->AddTitle("Zoom To Area", GuideBold);
+    GuideContainer->AddText("Define the zoom area by dragging the mouse on the image. The image "
+                            "will zoom to the area that you draw. Cancel this action by pressing "
+                            "Escape.");
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool TPanningMode::IsActivatedBy(Qt::KeyboardModifiers Shift) {
+    return (Shift & Qt::ControlModifier) && (Shift & Qt::AltModifier);
+}
+
+} // namespace korvane

@@ -1,0 +1,316 @@
+#include "ui/panel/SupportWidgets.h"
+#include "ui/dialogs/FormatDialog.h"
+#include "ui/common/HelpUtils.h"
+#include "ui/dialogs/PointDialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+QPoint CentredTopLeft(const QWidget& Form) {
+    const QRect Area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize Size = Form.frameGeometry().size();
+    return {Area.x() + (Area.width() - Size.width()) / 2,
+            Area.y() + (Area.height() - Size.height()) / 2};
+}
+
+void SendMouse(QWidget& Target, QEvent::Type Type, QPoint Local, Qt::MouseButton Button,
+               Qt::MouseButtons Buttons) {
+    QMouseEvent Event(Type, QPointF(Local), QPointF(Target.mapToGlobal(Local)), Button, Buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&Target, &Event);
+}
+
+// A help file in a temporary folder, and every topic shown recorded, while it lives.
+class THelpFixture {
+public:
+    THelpFixture() {
+        QFile Help(FFolder.filePath("Korvane.chm"));
+        if (Help.open(QIODevice::WriteOnly))
+            Help.close();
+        SetHelpFolder(FFolder.path());
+        SetHelpViewer([this](const QString&, int Context) { Shown.push_back(Context); });
+    }
+    ~THelpFixture() {
+        SetHelpViewer(nullptr);
+        SetHelpFolder(QString());
+    }
+
+    std::vector<int> Shown;
+
+private:
+    QTemporaryDir FFolder;
+};
+
+// ---- Units dialog ----
+
+TEST(PointDialog, TextsRoundTripIncludingNonAsciiUnits) {
+    TfrmPointDialog D;
+    D.setWindowTitle("Units");
+    D.SetXText("\xc2\xb5m"); // µm
+    D.SetYText("\xc2\xb0"
+               "C"); // °C
+    EXPECT_EQ(D.txtX->text(), QString::fromUtf8("\xc2\xb5m"));
+    EXPECT_EQ(D.GetXText(), "\xc2\xb5m");
+    EXPECT_EQ(D.GetYText(), "\xc2\xb0"
+                            "C");
+    D.txtY->setText("kg");
+    EXPECT_EQ(D.GetYText(), "kg");
+    D.SetXText("");
+    EXPECT_EQ(D.GetXText(), "");
+
+    EXPECT_EQ(D.lblX->text(), "X:");
+    EXPECT_EQ(D.lblY->text(), "Y:");
+    EXPECT_EQ(D.btnOK->text(), "OK");
+    EXPECT_EQ(D.btnCancel->text(), "Cancel");
+    EXPECT_EQ(D.btnHelp->text(), "&Help");
+    EXPECT_TRUE(D.btnOK->isDefault());
+    EXPECT_TRUE(D.windowFlags() & Qt::WindowContextHelpButtonHint);
+    EXPECT_EQ(HelpContextOf(D), 1100);
+    EXPECT_EQ(HelpContextOf(*D.txtX), 1101);
+    EXPECT_EQ(D.txtY->whatsThis(), "The units for the Y axis.");
+    EXPECT_FALSE(D.btnHelp->isEnabled()); // no help file beside the test program
+
+    D.show();
+    D.btnOK->click();
+    EXPECT_EQ(D.result(), QDialog::Accepted);
+    D.show();
+    D.btnCancel->click();
+    EXPECT_EQ(D.result(), QDialog::Rejected);
+}
+
+TEST(PointDialog, OpensCentredAndWidensButKeepsItsHeight) {
+    TfrmPointDialog D;
+    EXPECT_EQ(D.size(), QSize(306, 200));
+    D.show();
+    QApplication::processEvents();
+    EXPECT_EQ(D.size(), QSize(306, 200));
+    EXPECT_EQ(D.frameGeometry().topLeft(), CentredTopLeft(D));
+
+    D.resize(500, 300);
+    EXPECT_EQ(D.size(), QSize(500, 200));
+    D.resize(100, 100);
+    EXPECT_EQ(D.size(), QSize(306, 200));
+
+    // The buttons stay clear of the size grip and follow the right edge.
+    const QRect Grip = SizeGripRect(D);
+    EXPECT_EQ(Grip.bottomRight(), D.rect().bottomRight());
+    for (QPushButton* Button : {D.btnOK, D.btnCancel, D.btnHelp})
+        EXPECT_FALSE(Button->geometry().intersects(Grip)) << Button->text().toStdString();
+
+    // Dragging the grip widens the form, never below its minimum width.
+    const QPoint Start = Grip.center();
+    SendMouse(D, QEvent::MouseButtonPress, Start, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(D, QEvent::MouseMove, Start + QPoint(60, 40), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(D.size(), QSize(366, 200));
+    SendMouse(D, QEvent::MouseMove, Start + QPoint(-200, 0), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(D.size(), QSize(306, 200));
+    SendMouse(D, QEvent::MouseMove, Start + QPoint(30, 0), Qt::NoButton, Qt::LeftButton);
+    SendMouse(D, QEvent::MouseButtonRelease, Start + QPoint(30, 0), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(D.size(), QSize(336, 200));
+    QApplication::processEvents();
+    const QRect Wider = SizeGripRect(D);
+    EXPECT_FALSE(D.btnHelp->geometry().intersects(Wider));
+    EXPECT_EQ(D.btnHelp->geometry().right() + 1 + D.layout()->contentsMargins().right(), D.width());
+    EXPECT_GT(D.txtX->width(), 336 / 2); // the edits grow with the form
+
+    // Once released, moving over the form no longer resizes it.
+    SendMouse(D, QEvent::MouseMove, Wider.center() + QPoint(50, 0), Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(D.size(), QSize(336, 200));
+}
+
+TEST(PointDialog, HelpButtonOpensItsTopicAndLeavesTheDialogOpen) {
+    THelpFixture Help;
+    TfrmPointDialog D;
+    ASSERT_TRUE(D.btnHelp->isEnabled());
+    D.show();
+    D.btnHelp->click();
+    EXPECT_EQ(Help.Shown, std::vector<int>{1100});
+    EXPECT_TRUE(D.isVisible());
+}
+
+// ---- Format dialog ----
+
+TCoordFormatPair MakePair(bool XFloating, int XPrecision, bool YFloating, int YPrecision) {
+    TCoordFormatPair Pair;
+    Pair.XFormat.FloatingPoint = XFloating;
+    Pair.XFormat.Precision = XPrecision;
+    Pair.YFormat.FloatingPoint = YFloating;
+    Pair.YFormat.Precision = YPrecision;
+    return Pair;
+}
+
+void ExpectSamePair(const TCoordFormatPair& A, const TCoordFormatPair& B) {
+    EXPECT_EQ(A.XFormat.FloatingPoint, B.XFormat.FloatingPoint);
+    EXPECT_EQ(A.XFormat.Precision, B.XFormat.Precision);
+    EXPECT_EQ(A.YFormat.FloatingPoint, B.YFormat.FloatingPoint);
+    EXPECT_EQ(A.YFormat.Precision, B.YFormat.Precision);
+}
+
+TEST(FormatDialog, ShowsFixedPointXAndScientificYAndReturnsAnEqualPairOnOk) {
+    TfrmFormatDialog D;
+    EXPECT_EQ(D.windowTitle(), "Formats");
+    EXPECT_EQ(D.grpX->title(), "X Axis");
+    EXPECT_EQ(D.grpY->title(), "Y Axis");
+    EXPECT_EQ(D.rdoXScientific->text(), "Scientific");
+    EXPECT_EQ(D.rdoYFloatingPoint->text(), "Floating point");
+    EXPECT_EQ(D.chkDefault->text(), "Set as &default");
+    EXPECT_EQ(D.btnHelp->text(), "&Help");
+    EXPECT_TRUE(D.btnOK->isDefault());
+    EXPECT_EQ(HelpContextOf(D), 500);
+
+    const TCoordFormatPair Given = MakePair(true, 2, false, 3);
+    D.SetFormats(Given);
+    EXPECT_TRUE(D.rdoXFloatingPoint->isChecked());
+    EXPECT_FALSE(D.rdoXScientific->isChecked());
+    EXPECT_EQ(D.updXPrecision->value(), 2);
+    EXPECT_TRUE(D.rdoYScientific->isChecked());
+    EXPECT_FALSE(D.rdoYFloatingPoint->isChecked());
+    EXPECT_EQ(D.updYPrecision->value(), 3);
+
+    D.show();
+    QApplication::processEvents();
+    EXPECT_EQ(D.frameGeometry().topLeft(), CentredTopLeft(D));
+    D.btnOK->click();
+    EXPECT_EQ(D.result(), QDialog::Accepted);
+    ExpectSamePair(D.GetFormats(), Given);
+
+    // The pair is a valid source for the caller's copy.
+    TCoordFormatPair Copy;
+    Copy.Assign(D.GetFormats());
+    EXPECT_EQ(Copy.XFormat.Format(1.5), "1.50");
+    EXPECT_EQ(Copy.YFormat.Format(1.5), "1.500e+00");
+}
+
+TEST(FormatDialog, ChoicesAreReadBackPerAxisAndPrecisionStaysWithin0To18) {
+    TfrmFormatDialog D;
+    D.SetFormats(MakePair(false, 0, true, 18));
+    D.rdoXFloatingPoint->setChecked(true);
+    D.rdoYScientific->setChecked(true);
+    EXPECT_FALSE(D.rdoXScientific->isChecked()); // the radio buttons of one axis exclude
+    EXPECT_TRUE(D.rdoXFloatingPoint->isChecked());
+    EXPECT_FALSE(D.rdoYFloatingPoint->isChecked());
+    ExpectSamePair(D.GetFormats(), MakePair(true, 0, false, 18));
+
+    EXPECT_EQ(D.updXPrecision->minimum(), 0);
+    EXPECT_EQ(D.updXPrecision->maximum(), 18);
+    D.updXPrecision->setValue(25);
+    D.updYPrecision->setValue(-3);
+    EXPECT_EQ(D.GetFormats().XFormat.Precision, 18);
+    EXPECT_EQ(D.GetFormats().YFormat.Precision, 0);
+
+    // An unfinished precision text reads as the last valid value.
+    D.updXPrecision->setValue(7);
+    D.updXPrecision->findChild<QLineEdit*>()->setText("");
+    EXPECT_EQ(D.GetFormats().XFormat.Precision, 7);
+    EXPECT_EQ(D.updXPrecision->text(), "7");
+
+    EXPECT_FALSE(D.SetAsDefault());
+    D.chkDefault->setChecked(true);
+    EXPECT_TRUE(D.SetAsDefault());
+
+    const std::vector<std::pair<QWidget*, int>> Numbers = {
+        {D.rdoXScientific, 1201}, {D.rdoXFloatingPoint, 1202}, {D.updXPrecision, 1203},
+        {D.rdoYScientific, 1204}, {D.rdoYFloatingPoint, 1205}, {D.updYPrecision, 1206},
+        {D.chkDefault, 1207}};
+    for (const auto& [Control, Number] : Numbers) {
+        EXPECT_EQ(HelpContextOf(*Control), Number);
+        EXPECT_EQ(Control->whatsThis(), QString::fromUtf8(HelpText(Number)));
+    }
+}
+
+TEST(FormatDialog, CancelLeavesTheResultRejected) {
+    TfrmFormatDialog D;
+    D.show();
+    D.btnCancel->click();
+    EXPECT_EQ(D.result(), QDialog::Rejected);
+    EXPECT_FALSE(D.isVisible());
+}
+
+// ---- Context help ----
+
+TEST(HelpUtils, TableGivesTheTextsAndNothingForOtherNumbers) {
+    struct TCase {
+        int Context;
+        const char* Text;
+    };
+    const std::vector<TCase> Cases = {
+        {1001, "Specifies the display color for selected points."},
+        {1004, "How tolerant to be when matching pixels on a line. 0 requires an exact match. "
+               "100 is completely permissive."},
+        {1009, "How far to the left and right the vectorizer will look to predict the "
+               "centerline."},
+        {1053, "The color for marking a line to digitize. This should be different from both "
+               "the foreground color and the background color."},
+        {1207, "Makes the current formats the default for new images."},
+        {1301, "The name of the digitization."},
+        {1401, "The name of the digitization."},
+        {1302, "The color used for displaying the digitization."},
+        {1402, "The color used for displaying the digitization."},
+        {1503, "The right operand of the expression. This digitization's X values will be fit "
+               "to the left operand's X values when calculating."},
+        {1604, "Whether or not the Y axis is logarithmic."},
+        {2305, "Outputs only the selected points on the digitization"},
+        {2311, "Saves the current template to be reused with other data."},
+    };
+    for (const TCase& C : Cases) {
+        const char* Text = HelpText(C.Context);
+        ASSERT_NE(Text, nullptr) << C.Context;
+        EXPECT_STREQ(Text, C.Text) << C.Context;
+    }
+    for (const int Context :
+         {0, -1, 500, 900, 1000, 1010, 1050, 1100, 1304, 1403, 1600, 1605, 2300, 2312})
+        EXPECT_EQ(HelpText(Context), nullptr) << Context;
+}
+
+TEST(HelpUtils, HelpContextSetsWhatsThisOnlyForNumbersWithText) {
+    QLabel Control;
+    EXPECT_EQ(HelpContextOf(Control), 0);
+    SetHelpContext(Control, 2305);
+    EXPECT_EQ(HelpContextOf(Control), 2305);
+    EXPECT_EQ(Control.whatsThis(), "Outputs only the selected points on the digitization");
+    SetHelpContext(Control, 1100);
+    EXPECT_EQ(HelpContextOf(Control), 1100);
+    EXPECT_TRUE(Control.whatsThis().isEmpty());
+}
+
+TEST(HelpUtils, TopicsOpenOnlyWhenTheHelpFileExists) {
+    std::vector<int> Shown;
+    SetHelpViewer([&](const QString&, int Context) { Shown.push_back(Context); });
+    EXPECT_TRUE(HelpFilePath().isEmpty());
+    EXPECT_FALSE(HelpAvailable());
+    ShowHelpTopic(500);
+    EXPECT_TRUE(Shown.empty());
+    SetHelpViewer(nullptr);
+    {
+        THelpFixture Help;
+        EXPECT_TRUE(HelpAvailable());
+        EXPECT_TRUE(HelpFilePath().endsWith("/Korvane.chm"));
+        ShowHelpTopic(500);
+        TfrmFormatDialog D;
+        ASSERT_TRUE(D.btnHelp->isEnabled());
+        D.btnHelp->click();
+        EXPECT_EQ(Help.Shown, (std::vector<int>{500, 500}));
+    }
+    EXPECT_FALSE(HelpAvailable());
+}
+
+} // namespace
+} // namespace korvane
