@@ -7,17 +7,18 @@
 #include "image/ImageFormats.h"
 #include "image/PanelScale.h"
 #include "image/Scanner.h"
-#include "ui/panel/KorvanePanel.h"
-#include "ui/panel/SupportWidgets.h"
+#include "interaction/ApplicationParameters.h"
+#include "ui/common/HelpUtils.h"
+#include "ui/data/ApproximatorParamPanels.h"
+#include "ui/data/DigitizationDataViews.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/modes/KorvaneModes.h"
-#include "ui/data/ApproximatorParamPanels.h"
-#include "ui/data/DigitizationDataViews.h"
-#include "ui/common/HelpUtils.h"
+#include "ui/panel/KorvanePanel.h"
+#include "ui/panel/SupportWidgets.h"
 
 #include <QApplication>
 #include <QBoxLayout>

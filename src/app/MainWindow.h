@@ -2,12 +2,12 @@
 
 #include "document/Digitizations.h"
 #include "document/EnhancementSettings.h"
-#include "interaction/KorvaneApplication.h"
 #include "document/Parameters.h"
 #include "image/PanZoomView.h"
 #include "interaction/ApplicationCommands.h"
 #include "interaction/ApplicationModes.h"
 #include "interaction/CommandManager.h"
+#include "interaction/KorvaneApplication.h"
 
 #include <QMainWindow>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "document/Digitizations.h"
 
-#include "document/Beacon.h"
 #include "core/Errors.h"
-#include "document/Parameters.h"
 #include "core/Streams.h"
+#include "document/Beacon.h"
+#include "document/Parameters.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "image/ScaleSystem.h"

@@ -1,6 +1,6 @@
 #include "document/EnhancementSettings.h"
 
-#include "core/KeyValueFile.h"
+#include "document/KeyValueFile.h"
 #include "document/Parameters.h"
 #include "document/RecentFiles.h"
 

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/Streams.h"
+#include "output/CurveApproximators.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -268,6 +269,57 @@ void TPointSelection::SaveToStream(TStream& Stream) const {
     WriteInt32(Stream, Count());
     for (const std::int32_t Index : FItems)
         WriteInt32(Stream, Index);
+}
+
+// --- TSelectionIterator
+
+TSelectionIterator::TSelectionIterator(std::unique_ptr<TCurveIterator> Inner,
+                                       const TPointSelection& Selection)
+    : TCurveIterator(Inner->Approximator()), FInner(std::move(Inner)), FSelection(&Selection) {
+    Approximator().Recompute();
+    First();
+}
+
+void TSelectionIterator::SetPosition(std::int32_t Value) {
+    FPosition = Value;
+    if (!IsDone())
+        FInner->MoveTo(FSelection->Items(FPosition));
+}
+
+void TSelectionIterator::Last() {
+    SetPosition(FSelection->Count() - 1);
+}
+
+void TSelectionIterator::Prev() {
+    if (FPosition > 0)
+        SetPosition(FPosition - 1);
+}
+
+void TSelectionIterator::Next() {
+    if (FPosition < FSelection->Count())
+        SetPosition(FPosition + 1);
+}
+
+void TSelectionIterator::MoveTo(std::int32_t N) {
+    if (N >= 0 && N < FSelection->Count())
+        SetPosition(N);
+}
+
+bool TSelectionIterator::IsDone() const {
+    // Position -1 is where Last leaves an empty selection: nothing to yield there either.
+    return FPosition >= FSelection->Count() || FPosition < 0;
+}
+
+double TSelectionIterator::CurrentX() const {
+    return FInner->CurrentX();
+}
+
+double TSelectionIterator::CurrentY() const {
+    return FInner->CurrentY();
+}
+
+TDoublePoint TSelectionIterator::CurrentPoint() const {
+    return FInner->CurrentPoint();
 }
 
 } // namespace korvane

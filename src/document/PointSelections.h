@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/Persistent.h"
+#include "output/CurveIterators.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace korvane {
@@ -96,6 +98,35 @@ private:
     std::vector<ISelectionListener*> FListeners;
     mutable bool FSorted = true;
     mutable std::vector<std::int32_t> FItems;
+};
+
+// Restricts an iterator to the selected output rows. Positions 0 .. c - 1 are the c selected
+// rows in ascending order; the inner iterator (owned) is moved to the row of the position.
+// The selection is not owned and must outlive the iterator.
+class TSelectionIterator : public TCurveIterator {
+public:
+    TSelectionIterator(std::unique_ptr<TCurveIterator> Inner, const TPointSelection& Selection);
+
+    void First() override { SetPosition(0); }
+    void Last() override;
+    void Prev() override;
+    void Next() override;
+    // Only for 0 <= N < c; otherwise nothing happens.
+    void MoveTo(std::int32_t N) override;
+    bool IsDone() const override;
+    double CurrentX() const override;
+    double CurrentY() const override;
+    TDoublePoint CurrentPoint() const override;
+
+    std::int32_t Position() const { return FPosition; }
+    TCurveIterator& Inner() const { return *FInner; }
+
+private:
+    void SetPosition(std::int32_t Value);
+
+    std::unique_ptr<TCurveIterator> FInner;
+    const TPointSelection* FSelection;
+    std::int32_t FPosition = 0;
 };
 
 } // namespace korvane

@@ -1,7 +1,7 @@
 #include "export/DataTemplates.h"
 
-#include "document/Digitizations.h"
 #include "core/Streams.h"
+#include "document/Digitizations.h"
 #include "export/NativeExcel.h"
 
 #include <QDateTime>

@@ -1,9 +1,9 @@
 #include "export/ExportData.h"
 
 #include "core/AtomicFile.h"
-#include "document/Digitizations.h"
 #include "core/ReadOnlyFiles.h"
 #include "core/Streams.h"
+#include "document/Digitizations.h"
 #include "output/ApproximatorParams.h"
 #include "output/CurveIterators.h"
 

@@ -1,13 +1,22 @@
 #pragma once
 
 #include "core/DoublePoints.h"
-#include "document/Parameters.h"
 #include "image/ScaleSystem.h"
 
 #include <cstdint>
 #include <functional>
 
 namespace korvane {
+
+// The owner of the image's coordinate-system record (the image panel), which the per-image
+// parameter file holds right after its version string.
+class IScaleRecordOwner {
+public:
+    virtual ~IScaleRecordOwner() = default;
+    // Reads the record; a damaged record throws.
+    virtual void LoadScaleRecord(TStream& Stream) = 0;
+    virtual void SaveScaleRecord(TStream& Stream) const = 0;
+};
 
 class TStream;
 

@@ -1,6 +1,5 @@
 #include "output/CurveIterators.h"
 
-#include "document/PointSelections.h"
 #include "output/CurveApproximators.h"
 
 #include <cmath>
@@ -316,57 +315,6 @@ double TScatterRawDataIterator::CurrentY() const {
 
 TDoublePoint TScatterRawDataIterator::CurrentPoint() const {
     return Approximator().Points()[FIndex];
-}
-
-// --- TSelectionIterator
-
-TSelectionIterator::TSelectionIterator(std::unique_ptr<TCurveIterator> Inner,
-                                       const TPointSelection& Selection)
-    : TCurveIterator(Inner->Approximator()), FInner(std::move(Inner)), FSelection(&Selection) {
-    Approximator().Recompute();
-    First();
-}
-
-void TSelectionIterator::SetPosition(std::int32_t Value) {
-    FPosition = Value;
-    if (!IsDone())
-        FInner->MoveTo(FSelection->Items(FPosition));
-}
-
-void TSelectionIterator::Last() {
-    SetPosition(FSelection->Count() - 1);
-}
-
-void TSelectionIterator::Prev() {
-    if (FPosition > 0)
-        SetPosition(FPosition - 1);
-}
-
-void TSelectionIterator::Next() {
-    if (FPosition < FSelection->Count())
-        SetPosition(FPosition + 1);
-}
-
-void TSelectionIterator::MoveTo(std::int32_t N) {
-    if (N >= 0 && N < FSelection->Count())
-        SetPosition(N);
-}
-
-bool TSelectionIterator::IsDone() const {
-    // Position -1 is where Last leaves an empty selection: nothing to yield there either.
-    return FPosition >= FSelection->Count() || FPosition < 0;
-}
-
-double TSelectionIterator::CurrentX() const {
-    return FInner->CurrentX();
-}
-
-double TSelectionIterator::CurrentY() const {
-    return FInner->CurrentY();
-}
-
-TDoublePoint TSelectionIterator::CurrentPoint() const {
-    return FInner->CurrentPoint();
 }
 
 } // namespace korvane

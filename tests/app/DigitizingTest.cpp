@@ -1,17 +1,17 @@
 // Digitizing through the main window: data sets, the line modes with real follower runs,
 // the digitizing commands with undo and redo, and the scatter mode.
 #include "app/MainWindow.h"
-#include "document/Digitizations.h"
 #include "core/Prompter.h"
+#include "document/Digitizations.h"
 #include "follower/Vectorizers.h"
-#include "ui/panel/KorvanePanel.h"
+#include "support/WaveChartWindow.h"
+#include "ui/data/DigitizationDataViews.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
-#include "ui/dialogs/KorvaneDialogs.h"
-#include "ui/data/DigitizationDataViews.h"
-#include "support/WaveChartWindow.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -194,8 +194,7 @@ TEST_F(Digitizing, EscapeStopsARunAndTheRunBlocksTheHistoryAndTheList) {
     EXPECT_EQ(Settings().Delay(), 0);
     EXPECT_EQ(Window->findChild<QSlider*>("trkSpeed")->value(), 300);
     Settings().SetDelay(20);
-    for (int I = 0; I < 20 && Line.Count() < 5; ++I)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    WaitForPoints(Line, 5);
     Key(Qt::Key_Escape);
     WaitForRun(Line);
     EXPECT_GT(Line.Count(), 0);

@@ -4,12 +4,13 @@
 // they were; templates, the dialog's bounds and the export folder are kept.
 #include "document/Parameters.h"
 #include "document/ProgramSettings.h"
+#include "export/ExportData.h"
+#include "interaction/ApplicationParameters.h"
+#include "support/WaveChartWindow.h"
+#include "ui/dialogs/ExportDialog.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/ExportCommands.h"
 #include "ui/modes/GuideControls.h"
-#include "export/ExportData.h"
-#include "ui/dialogs/ExportDialog.h"
-#include "support/WaveChartWindow.h"
 
 #include <QCheckBox>
 #include <QClipboard>

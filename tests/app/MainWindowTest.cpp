@@ -1,13 +1,14 @@
 #include "app/MainWindow.h"
 
-#include "document/Digitizations.h"
 #include "core/Prompter.h"
-#include "ui/panel/KorvanePanel.h"
-#include "ui/panel/SupportWidgets.h"
+#include "document/Digitizations.h"
+#include "interaction/ApplicationParameters.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
-#include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneModes.h"
+#include "ui/panel/KorvanePanel.h"
+#include "ui/panel/SupportWidgets.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -2,8 +2,8 @@
 
 #include "core/Errors.h"
 #include "core/Formats.h"
-#include "document/Parameters.h"
 #include "core/Streams.h"
+#include "document/Parameters.h"
 #include "follower/UiDispatcher.h"
 #include "image/ScaleSystem.h"
 

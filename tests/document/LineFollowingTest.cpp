@@ -1,6 +1,6 @@
+#include "core/Errors.h"
 #include "document/Beacon.h"
 #include "document/Digitizations.h"
-#include "core/Errors.h"
 #include "document/Parameters.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"

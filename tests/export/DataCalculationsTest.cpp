@@ -1,7 +1,7 @@
 #include "export/DataCalculations.h"
 
-#include "document/Digitizations.h"
 #include "core/Errors.h"
+#include "document/Digitizations.h"
 
 #include <gtest/gtest.h>
 

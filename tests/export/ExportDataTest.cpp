@@ -1,10 +1,10 @@
 #include "export/ExportData.h"
 
-#include "document/Digitizations.h"
 #include "core/Prompter.h"
 #include "core/Streams.h"
-#include "output/ApproximatorParams.h"
+#include "document/Digitizations.h"
 #include "export/NativeExcel.h"
+#include "output/ApproximatorParams.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,12 +1,13 @@
 #include "interaction/KorvaneApplication.h"
 
-#include "document/Digitizations.h"
 #include "core/Errors.h"
-#include "document/Parameters.h"
 #include "core/Prompter.h"
+#include "document/Digitizations.h"
+#include "document/Parameters.h"
 #include "document/RecentFiles.h"
 #include "image/PanelScale.h"
 #include "interaction/ApplicationCommands.h"
+#include "interaction/ApplicationParameters.h"
 #include "interaction/CommandManager.h"
 
 #include <filesystem>

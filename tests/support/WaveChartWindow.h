@@ -5,12 +5,12 @@
 #pragma once
 
 #include "app/MainWindow.h"
-#include "document/Digitizations.h"
 #include "core/Prompter.h"
+#include "document/Digitizations.h"
 #include "follower/Vectorizers.h"
-#include "ui/panel/KorvanePanel.h"
-#include "ui/modes/KorvaneActions.h"
 #include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -131,6 +131,13 @@ protected:
             QApplication::processEvents(QEventLoop::AllEvents, 20);
         ASSERT_FALSE(Line.Following()) << "the run did not end";
         Settle();
+    }
+    // Keeps the event loop running until a run has placed at least N points (a run that
+    // ends sooner ends the wait too).
+    void WaitForPoints(const TLine& Line, std::int32_t N) {
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (Line.Following() && Line.Count() < N && std::chrono::steady_clock::now() < Deadline)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     TLine& NewFunctionalLine() {
         Window->actDigitizeNewFunctionalLine->Execute();

@@ -3,13 +3,13 @@
 // File menu, its coordinate system defined with clicks and typed values, a line followed and
 // exported to a file and to the clipboard through the real dialogs.
 #include "app/MainWindow.h"
-#include "document/Digitizations.h"
 #include "core/Prompter.h"
-#include "ui/panel/KorvanePanel.h"
-#include "ui/modes/KorvaneActions.h"
+#include "document/Digitizations.h"
 #include "output/CurveIterators.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/dialogs/ExportDialog.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -2,9 +2,9 @@
 
 #include "core/Colors.h"
 #include "core/Errors.h"
-#include "ui/panel/SupportWidgets.h"
-#include "ui/modes/KorvaneActions.h"
 #include "ui/dialogs/ScalePoints.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/panel/SupportWidgets.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -1,13 +1,13 @@
 #include "ui/data/DigitizationDataViews.h"
 
 #include "core/Formats.h"
-#include "interaction/KorvaneApplication.h"
 #include "document/Parameters.h"
-#include "ui/panel/SupportWidgets.h"
-#include "ui/modes/KorvaneActions.h"
+#include "interaction/KorvaneApplication.h"
 #include "output/CurveApproximators.h"
 #include "output/CurveIterators.h"
 #include "ui/data/ApproximatorParamPanels.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/panel/SupportWidgets.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>

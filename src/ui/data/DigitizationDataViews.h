@@ -1,7 +1,7 @@
 #pragma once
 
-#include "document/Digitizations.h"
 #include "core/Interfaces.h"
+#include "document/Digitizations.h"
 
 #include <QComboBox>
 #include <QLabel>

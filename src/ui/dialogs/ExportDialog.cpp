@@ -1,11 +1,11 @@
 #include "ui/dialogs/ExportDialog.h"
 
-#include "document/Digitizations.h"
 #include "core/Prompter.h"
-#include "ui/panel/SupportWidgets.h"
-#include "output/CurveIterators.h"
+#include "document/Digitizations.h"
 #include "export/ExportData.h"
+#include "output/CurveIterators.h"
 #include "ui/common/HelpUtils.h"
+#include "ui/panel/SupportWidgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #include "ui/dialogs/KorvaneDialogs.h"
 
-#include "ui/dialogs/ScalePoints.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/FormatDialog.h"
 #include "ui/dialogs/PointDialog.h"
+#include "ui/dialogs/ScalePoints.h"
 
 #include <QApplication>
 #include <QDialog>

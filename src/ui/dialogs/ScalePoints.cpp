@@ -3,9 +3,9 @@
 #include "core/Colors.h"
 #include "core/Errors.h"
 #include "core/Prompter.h"
-#include "ui/panel/SupportWidgets.h"
-#include "ui/dialogs/MessageBoxPrompter.h"
 #include "ui/common/HelpUtils.h"
+#include "ui/dialogs/MessageBoxPrompter.h"
+#include "ui/panel/SupportWidgets.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,13 +1,13 @@
 #include "ui/modes/DigitizingCommands.h"
 
 #include "document/Digitizations.h"
-#include "interaction/KorvaneApplication.h"
 #include "document/PointSelections.h"
 #include "follower/Predictors.h"
 #include "follower/VectorizerInitialConditions.h"
-#include "ui/panel/KorvanePanel.h"
-#include "ui/modes/DigitizingModes.h"
+#include "interaction/KorvaneApplication.h"
 #include "output/ApproximatorParams.h"
+#include "ui/modes/DigitizingModes.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <cstdio>
 

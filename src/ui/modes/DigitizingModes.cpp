@@ -1,17 +1,17 @@
 #include "ui/modes/DigitizingModes.h"
 
-#include "interaction/KorvaneApplication.h"
-#include "document/Parameters.h"
 #include "core/Prompter.h"
+#include "document/Parameters.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "follower/Vectorizers.h"
-#include "ui/panel/KorvanePanel.h"
+#include "interaction/KorvaneApplication.h"
+#include "output/CurveApproximators.h"
+#include "ui/data/DigitizationDataViews.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/ExportCommands.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
-#include "output/CurveApproximators.h"
-#include "ui/data/DigitizationDataViews.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <QComboBox>
 #include <QLabel>

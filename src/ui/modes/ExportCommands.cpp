@@ -1,17 +1,18 @@
 #include "ui/modes/ExportCommands.h"
 
 #include "core/AtomicFile.h"
-#include "document/Digitizations.h"
-#include "interaction/KorvaneApplication.h"
-#include "document/Parameters.h"
-#include "document/ProgramSettings.h"
 #include "core/Prompter.h"
 #include "core/ReadOnlyFiles.h"
 #include "core/Streams.h"
-#include "ui/dialogs/KorvaneDialogs.h"
-#include "output/CurveIterators.h"
+#include "document/Digitizations.h"
+#include "document/Parameters.h"
+#include "document/ProgramSettings.h"
 #include "export/ExportData.h"
+#include "interaction/ApplicationParameters.h"
+#include "interaction/KorvaneApplication.h"
+#include "output/CurveIterators.h"
 #include "ui/dialogs/ExportDialog.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,13 +1,13 @@
 #include "ui/modes/KorvaneCommands.h"
 
-#include "interaction/KorvaneApplication.h"
 #include "document/Parameters.h"
 #include "image/ImageFormats.h"
 #include "image/PanelScale.h"
 #include "image/ScaleSystem.h"
-#include "ui/panel/KorvanePanel.h"
+#include "interaction/KorvaneApplication.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneModes.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <QGuiApplication>
 #include <QWidget>

@@ -1,13 +1,14 @@
 #include "ui/modes/KorvaneModes.h"
 
-#include "interaction/KorvaneApplication.h"
 #include "document/Parameters.h"
 #include "image/ScaleSystem.h"
-#include "ui/panel/KorvanePanel.h"
+#include "interaction/ApplicationParameters.h"
+#include "interaction/KorvaneApplication.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
-#include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/panel/KorvanePanel.h"
 
 namespace korvane {
 

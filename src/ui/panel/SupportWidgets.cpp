@@ -1,8 +1,8 @@
 #include "ui/panel/SupportWidgets.h"
 
 #include "core/Colors.h"
-#include "document/Digitizations.h"
 #include "core/Numerics.h"
+#include "document/Digitizations.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -1,6 +1,8 @@
+#include "interaction/ApplicationParameters.h"
+
 #include "ParamsTestSupport.h"
-#include "document/Parameters.h"
 #include "core/ReadOnlyFiles.h"
+#include "document/Parameters.h"
 #include "document/RecentFiles.h"
 #include "export/DataTemplates.h"
 #include "export/ExportData.h"

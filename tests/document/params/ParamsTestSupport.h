@@ -5,8 +5,8 @@
 
 #include "core/Errors.h"
 #include "core/MessageDigests.h"
-#include "document/Parameters.h"
 #include "core/Streams.h"
+#include "document/Parameters.h"
 #include "image/PanelScale.h"
 
 #include <cstdint>

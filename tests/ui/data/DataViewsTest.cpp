@@ -1,6 +1,7 @@
-#include "interaction/KorvaneApplication.h"
-#include "document/Parameters.h"
 #include "core/Prompter.h"
+#include "document/Parameters.h"
+#include "image/PanelScale.h"
+#include "interaction/KorvaneApplication.h"
 #include "ui/data/ApproximatorParamPanels.h"
 #include "ui/data/DigitizationDataViews.h"
 

@@ -2,8 +2,8 @@
 // parse errors, the insert menu, deleting and saving templates, the preview and the options.
 #include "ui/dialogs/ExportDialog.h"
 
-#include "document/Digitizations.h"
 #include "core/Prompter.h"
+#include "document/Digitizations.h"
 #include "export/ExportData.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
-#include "core/Numerics.h"
 #include "ui/panel/KorvanePanel.h"
+
+#include "core/Numerics.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

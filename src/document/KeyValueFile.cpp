@@ -1,8 +1,8 @@
-#include "core/KeyValueFile.h"
+#include "document/KeyValueFile.h"
 
 #include "core/AtomicFile.h"
-#include "document/Parameters.h"
 #include "core/Streams.h"
+#include "document/Parameters.h"
 
 namespace korvane {
 
