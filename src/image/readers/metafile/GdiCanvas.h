@@ -4,86 +4,24 @@
 // colours, modes, mapping, clipping, paths) and the drawing operations they record, in
 // logical coordinates. Both metafile players drive it.
 
-#include "image/ImageModel.h"
+#include "image/readers/metafile/DcState.h"
 #include "image/readers/metafile/GdiObjects.h"
+#include "image/readers/metafile/GdiSurface.h"
 
-#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QTransform>
-#include <functional>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
 
 namespace korvane {
 
-enum : int {
-    MM_TEXT = 1,
-    MM_LOMETRIC = 2,
-    MM_HIMETRIC = 3,
-    MM_LOENGLISH = 4,
-    MM_HIENGLISH = 5,
-    MM_TWIPS = 6,
-    MM_ISOTROPIC = 7,
-    MM_ANISOTROPIC = 8,
-};
-enum : int { TRANSPARENT = 1, OPAQUE = 2 };
-enum : int { ALTERNATE = 1, WINDING = 2 };
-enum : int { R2_BLACK = 1, R2_NOP = 11, R2_COPYPEN = 13, R2_WHITE = 16 };
-enum : std::uint32_t {
-    TA_UPDATECP = 1,
-    TA_RIGHT = 2,
-    TA_CENTER = 6,
-    TA_BOTTOM = 8,
-    TA_BASELINE = 24,
-};
 enum : std::uint32_t { ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4 };
 // How a region or path combines with the clipping region.
 enum : int { RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY = 5 };
-
-// What SaveDC keeps and RestoreDC brings back.
-struct TDcState {
-    TGdiPen Pen;
-    TGdiBrush Brush;
-    TGdiFont Font;
-    QColor TextColor = Qt::black;
-    QColor BkColor = Qt::white;
-    int BkMode = OPAQUE;
-    std::uint32_t TextAlign = 0;
-    int FillMode = ALTERNATE;
-    int Rop2 = R2_COPYPEN;
-    bool ArcClockwise = false;
-    double MiterLimit = 10;
-
-    int MapMode = MM_TEXT;
-    QPointF WindowOrg;
-    QSizeF WindowExt{1, 1};
-    QPointF ViewportOrg;
-    QSizeF ViewportExt{1, 1};
-    QTransform World;
-
-    QPointF Position;            // the current position, logical
-    std::optional<QRegion> Clip; // image pixels; nothing: no clipping
-};
-
-// Where a canvas draws: one horizontal band of the picture.
-struct TGdiSurface {
-    QImage* Band; // Format_RGB32, white
-    QSize Size;   // the whole picture
-    int Top;      // the picture row of the band's first row
-};
-
-// The drawing surface of a metafile is at most this large.
-constexpr std::int64_t DefaultBandBytes = std::int64_t(32) << 20;
-
-// Draws a metafile band by band into a new working image: Play replays the whole file onto
-// each band in turn, so only a band of at most BandBytes exists beside the result. The size
-// is checked before anything is allocated.
-TWorkingImage RenderInBands(std::int64_t Width, std::int64_t Height, const char* Format,
-                            std::int64_t BandBytes,
-                            const std::function<void(const TGdiSurface&)>& Play);
 
 enum class EArcKind { Arc, ArcTo, Chord, Pie };
 

@@ -2,7 +2,7 @@
 
 #include "image/ImageModel.h"
 #include "image/readers/ByteReader.h"
-#include "image/readers/metafile/GdiCanvas.h"
+#include "image/readers/metafile/GdiSurface.h"
 
 namespace korvane {
 
