@@ -1,0 +1,88 @@
+#include "image/readers/metafile/GdiCanvas.h"
+
+#include <QPainterPathStroker>
+
+// Paths: figures collected in image coordinates, then filled, stroked or made the clipping.
+
+namespace korvane {
+
+void TGdiCanvas::Output(const QPainterPath& Figure, bool Fill, bool Stroke) {
+    if (FInPath) {
+        FPath.addPath(Figure);
+        FFigureOpen = false;
+        return;
+    }
+    Draw(Figure, Fill, Stroke);
+}
+
+// In a path, makes sure a figure is open for the next line: one starting at the current
+// position if none is.
+void TGdiCanvas::OpenFigure() {
+    if (!FFigureOpen) {
+        FPath.moveTo(Transform().map(FState.Position));
+        FFigureOpen = true;
+    }
+}
+
+void TGdiCanvas::BeginPath() {
+    FInPath = true;
+    FFigureOpen = false;
+    FPath = QPainterPath();
+}
+
+void TGdiCanvas::EndPath() {
+    FInPath = false;
+}
+
+void TGdiCanvas::AbortPath() {
+    FInPath = false;
+    FPath = QPainterPath();
+}
+
+void TGdiCanvas::CloseFigure() {
+    if (FInPath && FFigureOpen) {
+        FPath.closeSubpath();
+        FFigureOpen = false;
+    }
+}
+
+void TGdiCanvas::FillPath() {
+    if (FInPath)
+        return;
+    Draw(FPath, true, false);
+    FPath = QPainterPath();
+}
+
+void TGdiCanvas::StrokePath() {
+    if (FInPath)
+        return;
+    Draw(FPath, false, true);
+    FPath = QPainterPath();
+}
+
+void TGdiCanvas::StrokeAndFillPath() {
+    if (FInPath)
+        return;
+    Draw(FPath, true, true);
+    FPath = QPainterPath();
+}
+
+void TGdiCanvas::WidenPath() {
+    if (FInPath || (FState.Pen.Style & PS_STYLE_MASK) == PS_NULL)
+        return;
+    Bound(FPath);
+    const QPen Pen = MakePen();
+    QPainterPathStroker Stroker(Pen);
+    FPath = Stroker.createStroke(FPath);
+}
+
+void TGdiCanvas::SelectClipPath(int Mode) {
+    if (FInPath)
+        return;
+    QPainterPath Area = FPath;
+    Area.setFillRule(FState.FillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+    CombineClip(ImageRegion(Area), Mode);
+    FPath = QPainterPath();
+}
+
+} // namespace korvane
