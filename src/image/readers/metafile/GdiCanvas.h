@@ -137,6 +137,11 @@ private:
     QBrush MakeBrush(const TGdiBrush& Brush) const;
     std::optional<QFont> MakeFont(double XScale, double YScale) const;
     void OpenFigure();
+    // Where lines that go on from the current position are built: the open path, a figure
+    // open in it, or else Figure, begun at the current position.
+    QPainterPath& ContinueFigure(QPainterPath& Figure);
+    // FillPath, StrokePath and StrokeAndFillPath: an ended path is drawn, then discarded.
+    void DrawPath(bool Fill, bool Stroke);
 
     QRect FPicture;   // the whole picture, image coordinates
     QTransform FBand; // image coordinates to the band's

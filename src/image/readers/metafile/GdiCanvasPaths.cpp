@@ -24,6 +24,15 @@ void TGdiCanvas::OpenFigure() {
     }
 }
 
+QPainterPath& TGdiCanvas::ContinueFigure(QPainterPath& Figure) {
+    if (FInPath) {
+        OpenFigure();
+        return FPath;
+    }
+    Figure.moveTo(Transform().map(FState.Position));
+    return Figure;
+}
+
 void TGdiCanvas::BeginPath() {
     FInPath = true;
     FFigureOpen = false;
@@ -46,25 +55,23 @@ void TGdiCanvas::CloseFigure() {
     }
 }
 
-void TGdiCanvas::FillPath() {
+void TGdiCanvas::DrawPath(bool Fill, bool Stroke) {
     if (FInPath)
         return;
-    Draw(FPath, true, false);
+    Draw(FPath, Fill, Stroke);
     FPath = QPainterPath();
+}
+
+void TGdiCanvas::FillPath() {
+    DrawPath(true, false);
 }
 
 void TGdiCanvas::StrokePath() {
-    if (FInPath)
-        return;
-    Draw(FPath, false, true);
-    FPath = QPainterPath();
+    DrawPath(false, true);
 }
 
 void TGdiCanvas::StrokeAndFillPath() {
-    if (FInPath)
-        return;
-    Draw(FPath, true, true);
-    FPath = QPainterPath();
+    DrawPath(true, true);
 }
 
 void TGdiCanvas::WidenPath() {

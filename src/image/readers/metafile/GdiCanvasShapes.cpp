@@ -53,11 +53,7 @@ void TGdiCanvas::PolyBezierTo(std::span<const QPointF> Points) {
         return;
     const QTransform& T = Transform();
     QPainterPath Figure;
-    QPainterPath& Target = FInPath ? FPath : Figure;
-    if (FInPath)
-        OpenFigure();
-    else
-        Figure.moveTo(T.map(FState.Position));
+    QPainterPath& Target = ContinueFigure(Figure);
     for (std::size_t I = 0; I < Curves; ++I)
         Target.cubicTo(T.map(Points[3 * I]), T.map(Points[3 * I + 1]), T.map(Points[3 * I + 2]));
     if (!FInPath)
@@ -115,11 +111,7 @@ void TGdiCanvas::PolyDraw(std::span<const QPointF> Points, std::span<const std::
     const std::size_t Count = std::min(Points.size(), Types.size());
     const QTransform& T = Transform();
     QPainterPath Figure;
-    QPainterPath& Target = FInPath ? FPath : Figure;
-    if (FInPath)
-        OpenFigure();
-    else
-        Figure.moveTo(T.map(FState.Position));
+    QPainterPath& Target = ContinueFigure(Figure);
     for (std::size_t I = 0; I < Count; ++I) {
         const std::uint8_t Type = Types[I] & 0x6;
         if (Type == 6) { // PT_MOVETO
