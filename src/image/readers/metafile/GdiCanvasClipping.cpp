@@ -29,6 +29,10 @@ bool IsRectangle(const QPainterPath& Area, QRectF& Rect) {
         for (int J = 0; J < I; ++J)
             if (Points[J] == P)
                 return false;
+        // The four corners joined crosswise make a bow tie.
+        const QPointF Next = Points[(I + 1) % 4];
+        if (P.x() != Next.x() && P.y() != Next.y())
+            return false;
         ++Corners;
     }
     return Corners == 4;
