@@ -218,36 +218,46 @@ TEST(MetafileReader, EmfMappingClippingAndStockObjects) {
     EXPECT_EQ(Pixel(R, 93, 45), Blue);
 }
 
-// A closed path made the clipping region (RGN_COPY), then a polygon over the whole 96 x 48
-// picture: only what the path encloses is painted. A path of four corners is a rectangle only
-// when its sides run along the axes; a bow tie through the same corners is two triangles.
-TEST(MetafileReader, EmfClipPathIsTheAreaItEncloses) {
+// A polygon over the whole 96 x 48 picture, after records that set the clipping through a
+// path. A path of four corners is a rectangle only when its sides run along the axes: a bow
+// tie through the same corners is two triangles. Without an ended path, SelectClipPath keeps
+// the clipping as it is.
+TEST(MetafileReader, EmfClipPath) {
+    // MoveToEx (0, 0), PolylineTo through Points, CloseFigure.
+    auto Figure = [](std::initializer_list<std::int64_t> Points) {
+        return EmfRecord(27, Longs({0, 0})) +
+               EmfRecord(6, Longs({0, 0, 0, 0, std::int64_t(Points.size()) / 2}) + Longs(Points)) +
+               EmfRecord(61, {});
+    };
+    const TBytes Square = Figure({48, 0, 48, 48, 0, 48}), BowTie = Figure({96, 48, 96, 0, 0, 48});
+    const TBytes BeginPath = EmfRecord(59, {}), EndPath = EmfRecord(60, {}),
+                 AbortPath = EmfRecord(68, {}), FillPath = EmfRecord(62, Longs({0, 0, 0, 0}));
+    const TBytes SelectCopy = EmfRecord(67, Longs({5})), SelectAnd = EmfRecord(67, Longs({1}));
+    const TBytes LeftHalf = EmfRecord(30, Longs({0, 0, 48, 48})); // IntersectClipRect
+    const std::vector<QPoint> Left = {{4, 4}, {44, 44}}, Right = {{52, 4}, {92, 44}};
     const struct {
         const char* Name;
-        std::vector<std::int64_t> Path; // a figure from (0, 0), then these points
+        TBytes Clip;
         std::vector<QPoint> Painted, Spared;
     } Cases[] = {
-        {"rectangle", {48, 0, 48, 48, 0, 48}, {{4, 4}, {44, 44}}, {{52, 4}, {92, 44}}},
-        {"bow tie", {96, 48, 96, 0, 0, 48}, {{4, 24}, {92, 24}}, {{48, 4}, {48, 44}, {20, 4}}},
+        {"rectangle", BeginPath + Square + EndPath + SelectCopy, Left, Right},
+        {"bow tie",
+         BeginPath + BowTie + EndPath + SelectCopy,
+         {{4, 24}, {92, 24}},
+         {{48, 4}, {48, 44}, {20, 4}}},
+        {"aborted path", LeftHalf + BeginPath + BowTie + AbortPath + SelectAnd, Left, Right},
+        {"path already filled", LeftHalf + BeginPath + BowTie + EndPath + FillPath + SelectAnd,
+         Left, Right},
     };
     const QColor Blue(0, 16, 192);
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
-        TBytes PolylineTo = Longs({0, 0, 0, 0, std::int64_t(C.Path.size()) / 2}); // bounds, count
-        for (std::int64_t V : C.Path)
-            Put32(PolylineTo, V);
-        const std::vector<TBytes> Records = {
-            EmfRecord(59, {}),                           // BeginPath
-            EmfRecord(27, Longs({0, 0})),                // MoveToEx
-            EmfRecord(6, PolylineTo),                    // PolylineTo
-            EmfRecord(61, {}),                           // CloseFigure
-            EmfRecord(60, {}),                           // EndPath
-            EmfRecord(67, Longs({5})),                   // SelectClipPath, RGN_COPY
-            EmfRecord(39, Longs({1, 0, 0x00C01000, 0})), // brush 1: (0, 16, 192)
-            EmfRecord(37, Longs({1})),
-            EmfRecord(37, Longs({0x80000008})), // NULL_PEN
-            EmfRecord(86, Longs({0, 0, 0, 0, 4}) + Words({0, 0, 96, 0, 96, 48, 0, 48}))};
-        const auto R = Decode(Emf(Records, {0, 0, 2540, 1270}), "EMF");
+        const auto R = Decode(
+            Emf({C.Clip, EmfRecord(39, Longs({1, 0, 0x00C01000, 0})), // brush 1: (0, 16, 192)
+                 EmfRecord(37, Longs({1})), EmfRecord(37, Longs({0x80000008})), // NULL_PEN
+                 EmfRecord(86, Longs({0, 0, 0, 0, 4}) + Words({0, 0, 96, 0, 96, 48, 0, 48}))},
+                {0, 0, 2540, 1270}),
+            "EMF");
         ASSERT_EQ(R.Image.size(), QSize(96, 48));
         for (QPoint P : C.Painted)
             EXPECT_EQ(Pixel(R, P.x(), P.y()), Blue) << P.x() << "," << P.y();

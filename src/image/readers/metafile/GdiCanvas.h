@@ -165,6 +165,7 @@ private:
     QPainter::CompositionMode FAppliedMode = QPainter::CompositionMode_SourceOver;
 
     bool FInPath = false;
+    bool FPathEnded = false; // EndPath made a path that is not yet used or discarded
     bool FFigureOpen = false;
     QPainterPath FPath; // image coordinates
 };

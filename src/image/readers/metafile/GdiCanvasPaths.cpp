@@ -35,16 +35,20 @@ QPainterPath& TGdiCanvas::ContinueFigure(QPainterPath& Figure) {
 
 void TGdiCanvas::BeginPath() {
     FInPath = true;
+    FPathEnded = false;
     FFigureOpen = false;
     FPath = QPainterPath();
 }
 
 void TGdiCanvas::EndPath() {
+    if (FInPath)
+        FPathEnded = true;
     FInPath = false;
 }
 
 void TGdiCanvas::AbortPath() {
     FInPath = false;
+    FPathEnded = false;
     FPath = QPainterPath();
 }
 
@@ -59,6 +63,7 @@ void TGdiCanvas::DrawPath(bool Fill, bool Stroke) {
     if (FInPath)
         return;
     Draw(FPath, Fill, Stroke);
+    FPathEnded = false;
     FPath = QPainterPath();
 }
 
@@ -83,12 +88,15 @@ void TGdiCanvas::WidenPath() {
     FPath = Stroker.createStroke(FPath);
 }
 
+// Without an ended path the clipping stays as it is: an empty region would hide the rest of
+// the picture.
 void TGdiCanvas::SelectClipPath(int Mode) {
-    if (FInPath)
+    if (FInPath || !FPathEnded)
         return;
     QPainterPath Area = FPath;
     Area.setFillRule(FState.FillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
     CombineClip(ImageRegion(Area), Mode);
+    FPathEnded = false;
     FPath = QPainterPath();
 }
 
