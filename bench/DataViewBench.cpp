@@ -2,7 +2,7 @@
 // rebuilding the view, showing the last screenful right after a rebuild, and then the first
 // screenful.
 
-#include "output/views/DigitizationDataViews.h"
+#include "ui/data/DigitizationDataViews.h"
 
 #include <QApplication>
 #include <QComboBox>

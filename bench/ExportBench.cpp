@@ -2,9 +2,9 @@
 // memory, next to a bare snprintf loop that writes the same text. The goal is at most twice
 // the time of the bare loop.
 
-#include "core/Digitizations.h"
 #include "core/Streams.h"
-#include "output/ExportData.h"
+#include "document/Digitizations.h"
+#include "export/ExportData.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

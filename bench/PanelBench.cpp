@@ -1,7 +1,7 @@
 // Composing the image panel's whole view: a 10000 x 10000 working image in a panel of about
 // 1200 x 800 at actual size, at zoom 4 and at zoom 16, scrolled into the image's middle.
 
-#include "image/widgets/KorvaneWidgets.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -7,14 +7,14 @@
 //
 //     korvane-window-export-bench [RUNS]
 #include "app/MainWindow.h"
-#include "core/Digitizations.h"
 #include "core/Prompter.h"
-#include "image/widgets/KorvaneWidgets.h"
-#include "interaction/views/KorvaneActions.h"
-#include "interaction/views/KorvaneDialogs.h"
+#include "document/Digitizations.h"
 #include "output/ApproximatorParams.h"
 #include "output/CurveApproximators.h"
-#include "output/views/ExportDialog.h"
+#include "ui/dialogs/ExportDialog.h"
+#include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

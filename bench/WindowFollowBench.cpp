@@ -4,10 +4,10 @@
 //
 //     korvane-window-follow-bench [COLUMNS]
 #include "app/MainWindow.h"
-#include "core/Digitizations.h"
 #include "core/Prompter.h"
-#include "image/widgets/KorvaneWidgets.h"
-#include "interaction/views/KorvaneActions.h"
+#include "document/Digitizations.h"
+#include "ui/modes/KorvaneActions.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

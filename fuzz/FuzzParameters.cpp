@@ -10,13 +10,14 @@
 // With KORVANE_FUZZ_SEEDS=DIR in the environment the target first writes a few valid files
 // into DIR, to serve as the seed corpus.
 
-#include "core/Digitizations.h"
 #include "core/MessageDigests.h"
-#include "core/Parameters.h"
-#include "core/RecentFiles.h"
 #include "core/Streams.h"
+#include "document/Digitizations.h"
+#include "document/Parameters.h"
+#include "document/RecentFiles.h"
+#include "export/DataTemplates.h"
 #include "image/PanelScale.h"
-#include "output/DataTemplates.h"
+#include "interaction/ApplicationParameters.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "CliSupport.h"
 
-#include "core/Parameters.h"
+#include "document/Parameters.h"
 
 #include <charconv>
 #include <cmath>

@@ -2,12 +2,13 @@
 
 #include "CliSupport.h"
 #include "core/AtomicFile.h"
-#include "core/Digitizations.h"
-#include "core/Parameters.h"
 #include "core/Prompter.h"
 #include "core/Streams.h"
+#include "document/Digitizations.h"
+#include "document/Parameters.h"
+#include "export/ExportData.h"
 #include "image/PanelScale.h"
-#include "output/ExportData.h"
+#include "interaction/ApplicationParameters.h"
 
 #include <charconv>
 #include <cstdio>

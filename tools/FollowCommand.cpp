@@ -3,17 +3,17 @@
 
 #include "CliSupport.h"
 #include "core/AtomicFile.h"
-#include "core/Digitizations.h"
-#include "core/KorvaneApplication.h"
 #include "core/Prompter.h"
 #include "core/Streams.h"
+#include "document/Digitizations.h"
+#include "export/ExportData.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "follower/Vectorizers.h"
 #include "image/ImageFormats.h"
 #include "image/PanelScale.h"
 #include "image/ScaleSystem.h"
-#include "output/ExportData.h"
+#include "interaction/KorvaneApplication.h"
 
 #include <chrono>
 #include <cstdio>
