@@ -2,6 +2,7 @@
 #include "document/Beacon.h"
 #include "document/Digitizations.h"
 #include "document/Parameters.h"
+#include "follower/NonfunctionalVectorizer.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "image/ScaleSystem.h"

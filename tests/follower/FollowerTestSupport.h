@@ -1,5 +1,6 @@
 #pragma once
 
+#include "follower/NonfunctionalVectorizer.h"
 #include "follower/Vectorizers.h"
 
 #include <QImage>
