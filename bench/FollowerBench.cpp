@@ -4,6 +4,7 @@
 // "Enhanced" runs switch on enhanced following (sub-pixel output, crossings, guard); their
 // time against the plain runs is what the enhancements cost.
 
+#include "follower/FunctionalVectorizer.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "follower/Vectorizers.h"

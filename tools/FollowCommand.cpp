@@ -7,6 +7,7 @@
 #include "core/Streams.h"
 #include "document/Digitizations.h"
 #include "export/ExportData.h"
+#include "follower/FunctionalVectorizer.h"
 #include "follower/NonfunctionalVectorizer.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"

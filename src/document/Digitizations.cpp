@@ -4,6 +4,7 @@
 #include "core/Streams.h"
 #include "document/Beacon.h"
 #include "document/Parameters.h"
+#include "follower/FunctionalVectorizer.h"
 #include "follower/NonfunctionalVectorizer.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"

@@ -1,6 +1,7 @@
 #include "follower/VectorizerInitialConditions.h"
 
 #include "core/Errors.h"
+#include "follower/FunctionalVectorizer.h"
 #include "follower/NonfunctionalVectorizer.h"
 #include "follower/Vectorizers.h"
 

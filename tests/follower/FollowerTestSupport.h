@@ -1,5 +1,6 @@
 #pragma once
 
+#include "follower/FunctionalVectorizer.h"
 #include "follower/NonfunctionalVectorizer.h"
 #include "follower/Vectorizers.h"
 

@@ -1,5 +1,6 @@
 #include "ParamsTestSupport.h"
 #include "document/Parameters.h"
+#include "follower/FunctionalVectorizer.h"
 #include "follower/Vectorizers.h"
 
 #include <QImage>
