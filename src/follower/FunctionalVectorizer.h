@@ -38,6 +38,8 @@ private:
     void WeightedSearch();
     void LookUp();
     void LookDown();
+    // The searches of a plain step whose pixel missed.
+    void SearchLostLine();
     void MeasureRun();
     void AdvancePredictors();
 
@@ -49,8 +51,6 @@ private:
         double Ink = 0;
     };
     EStep FollowStepEnhanced();
-    // The searches of a plain step whose pixel missed.
-    void SearchLostLine();
     // A run found after a loss continues the line (guard).
     bool RunContinuesLine(std::int32_t X) const;
     // The nearest runs above and below the current pixel: Position and the run become the
