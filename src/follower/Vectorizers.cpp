@@ -1,46 +1,21 @@
 #include "follower/Vectorizers.h"
 
 #include "core/Errors.h"
-#include "core/Numerics.h"
-#include "follower/UiDispatcher.h"
 
 #include <algorithm>
-#include <bit>
-#include <cmath>
+#include <array>
+#include <utility>
 
 namespace korvane {
 
-// What the follower thread and the user-interface thread share. Work posted to the
-// user-interface thread holds it by shared_ptr, so it outlives a discarded follower.
-struct TVectorizer::TControl {
-    std::mutex Mutex;
-    std::condition_variable Changed;
-    bool Paused = false;
-    bool Discarded = false;
-};
-
-namespace {
-
-// Slices run for at most this long when Delay is 0, then the window gets its turn.
-constexpr auto SliceLength = std::chrono::milliseconds(4);
-
-} // namespace
-
 TVectorizer::TVectorizer(IVectorizerObserver& Observer, const QImage& Image)
     : ImageWidth(Image.width()), ImageHeight(Image.height()), SearchDepth(8), FObserver(Observer),
-      FImage(Image), FControl(std::make_shared<TControl>()) {}
+      FImage(Image), FRunner([this](std::chrono::steady_clock::time_point Deadline) {
+          return RunSlice(Deadline);
+      }) {}
 
-TVectorizer::~TVectorizer() {
-    {
-        std::lock_guard Lock(FControl->Mutex);
-        FControl->Discarded = true;
-    }
-    FControl->Changed.notify_all();
-    // The follower thread waits for nothing else once Discarded is set, so this join
-    // never waits for the user-interface thread.
-    if (FThread.joinable())
-        FThread.join();
-}
+// The runner, destroyed first, discards the follower thread.
+TVectorizer::~TVectorizer() = default;
 
 void TVectorizer::SetTrackingColor(TColor Color) {
     TrackingColor = Color;
@@ -206,36 +181,19 @@ TDoublePoint TVectorizer::InkCentre(TLongintPoint From, TLongintPoint Step,
     return {SX / SW, SY / SW};
 }
 
-// --- threads
+// --- running
 
 void TVectorizer::Start(IUiDispatcher& Dispatcher, TEndHandler OnEnd) {
-    Assert(!FThread.joinable() && FState == EState::Starting, "TVectorizer.Start");
-    FDispatcher = &Dispatcher;
-    FOnEnd = std::move(OnEnd);
-    FThread = std::thread([this] { ThreadMain(); });
+    Assert(!FRunner.Running() && FState == EState::Starting, "TVectorizer.Start");
+    FRunner.Start(Dispatcher, [this, OnEnd = std::move(OnEnd)] {
+        if (OnEnd)
+            OnEnd(*this); // may destroy this follower
+    });
 }
 
-void TVectorizer::Pause() {
-    std::lock_guard Lock(FControl->Mutex);
-    FControl->Paused = true;
-}
-
-void TVectorizer::Resume() {
-    {
-        std::lock_guard Lock(FControl->Mutex);
-        FControl->Paused = false;
-    }
-    FControl->Changed.notify_all();
-}
-
-bool TVectorizer::Paused() const {
-    std::lock_guard Lock(FControl->Mutex);
-    return FControl->Paused;
-}
-
-void TVectorizer::Terminate() {
-    FTerminated = true;
-    FControl->Changed.notify_all(); // cut a Delay short
+void TVectorizer::RunSynchronously() {
+    Assert(!FRunner.Running() && FState == EState::Starting, "TVectorizer.RunSynchronously");
+    FRunner.RunSynchronously();
 }
 
 TVectorizer::TSlice TVectorizer::RunSlice(std::chrono::steady_clock::time_point Deadline) {
@@ -271,82 +229,6 @@ TVectorizer::TSlice TVectorizer::RunSlice(std::chrono::steady_clock::time_point 
     }
     Slice.Ended = FState == EState::Ended;
     return Slice;
-}
-
-void TVectorizer::RunSynchronously() {
-    Assert(!FThread.joinable() && FState == EState::Starting, "TVectorizer.RunSynchronously");
-    for (;;) {
-        const TSlice Slice = RunSlice(std::chrono::steady_clock::time_point::max());
-        if (Slice.Ended)
-            return;
-        if (Slice.SleepMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(Slice.SleepMs));
-    }
-}
-
-// Runs on the follower thread. It touches the follower's fields only through slices run
-// on the user-interface thread.
-void TVectorizer::ThreadMain() {
-    const std::shared_ptr<TControl> Control = FControl;
-    for (;;) {
-        {
-            std::unique_lock Lock(Control->Mutex);
-            Control->Changed.wait(Lock, [&] { return !Control->Paused || Control->Discarded; });
-            if (Control->Discarded)
-                return;
-        }
-        // One slice on the user-interface thread, while this thread waits.
-        auto Done = std::make_shared<bool>(false);
-        auto Result = std::make_shared<TSlice>();
-        FDispatcher->Post([this, Control, Done, Result] {
-            {
-                std::lock_guard Lock(Control->Mutex);
-                if (Control->Discarded)
-                    return;
-                if (Control->Paused) {
-                    // Paused after this slice was asked for: read nothing, report nothing.
-                    *Done = true;
-                    Control->Changed.notify_all();
-                    return;
-                }
-            }
-            const TSlice Slice = RunSlice(std::chrono::steady_clock::now() + SliceLength);
-            std::lock_guard Lock(Control->Mutex);
-            *Result = Slice;
-            *Done = true;
-            Control->Changed.notify_all();
-        });
-        TSlice Slice;
-        {
-            std::unique_lock Lock(Control->Mutex);
-            Control->Changed.wait(Lock, [&] { return *Done || Control->Discarded; });
-            if (Control->Discarded)
-                return;
-            Slice = *Result;
-        }
-        if (Slice.Ended)
-            break;
-        if (Slice.SleepMs > 0) {
-            std::unique_lock Lock(Control->Mutex);
-            Control->Changed.wait_for(Lock, std::chrono::milliseconds(Slice.SleepMs),
-                                      [&] { return Control->Discarded || FTerminated.load(); });
-            if (Control->Discarded)
-                return;
-        }
-    }
-    // The end notification: on the user-interface thread, after the body has returned.
-    FDispatcher->Post([this, Control] {
-        {
-            std::lock_guard Lock(Control->Mutex);
-            if (Control->Discarded)
-                return;
-        }
-        if (FThread.joinable())
-            FThread.join();
-        TEndHandler OnEnd = std::move(FOnEnd);
-        if (OnEnd)
-            OnEnd(*this); // may destroy this follower
-    });
 }
 
 } // namespace korvane

@@ -3,19 +3,13 @@
 #include "core/Colors.h"
 #include "core/DoublePoints.h"
 #include "follower/Enhancements.h"
-#include "follower/Predictors.h"
+#include "follower/VectorizerRunner.h"
 
 #include <QImage>
-#include <array>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace korvane {
 
@@ -97,12 +91,12 @@ public:
     // Starts the follower thread; OnEnd runs on the user-interface thread when the body
     // has returned (it may destroy the follower).
     void Start(IUiDispatcher& Dispatcher, TEndHandler OnEnd);
-    void Pause();
-    void Resume();
-    void Terminate();
-    bool Terminated() const { return FTerminated.load(); }
-    bool Paused() const;
-    bool Running() const { return FThread.joinable(); }
+    void Pause() { FRunner.Pause(); }
+    void Resume() { FRunner.Resume(); }
+    void Terminate() { FRunner.Terminate(); }
+    bool Terminated() const { return FRunner.Terminated(); }
+    bool Paused() const { return FRunner.Paused(); }
+    bool Running() const { return FRunner.Running(); }
 
     // Runs the whole body on the calling thread, without a follower thread (benchmarks,
     // tests of the algorithms).
@@ -139,23 +133,15 @@ protected:
     TDoublePoint InkCentre(TLongintPoint From, TLongintPoint Step, std::int32_t Count) const;
 
 private:
-    struct TControl;
-    struct TSlice {
-        bool Ended = false;
-        std::int32_t SleepMs = 0;
-    };
+    using TSlice = TVectorizerRunner::TSlice;
 
+    // Starts when needed, then steps until the follower has ended, a point asks for a Delay,
+    // Deadline has passed or the follower is paused.
     TSlice RunSlice(std::chrono::steady_clock::time_point Deadline);
-    void ThreadMain();
 
     IVectorizerObserver& FObserver;
     const QImage& FImage;
     enum class EState { Starting, Following, Ended } FState = EState::Starting;
-    std::atomic<bool> FTerminated{false};
-    std::shared_ptr<TControl> FControl;
-    IUiDispatcher* FDispatcher = nullptr;
-    TEndHandler FOnEnd;
-    std::thread FThread;
     // The colours read in one column, kept while a slice of steps runs (the image cannot
     // change meanwhile): with sub-pixel output or crossings, a functional follower reads the
     // same pixels for the run, its ink and what lies beside it.
@@ -166,6 +152,9 @@ private:
     bool FReporting = false;
     TLongintPoint FReportedPixel;
     TDoublePoint FReportedPoint;
+    // The follower thread. Declared last, so that it is discarded before anything a slice
+    // reads goes.
+    TVectorizerRunner FRunner;
 };
 
 } // namespace korvane
