@@ -18,7 +18,7 @@
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
-#include "ui/panel/SupportWidgets.h"
+#include "ui/common/SupportWidgets.h"
 
 #include <QApplication>
 #include <QBoxLayout>

@@ -8,7 +8,7 @@
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
-#include "ui/panel/SupportWidgets.h"
+#include "ui/common/SupportWidgets.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -4,7 +4,7 @@
 #include "core/Errors.h"
 #include "ui/dialogs/ScalePoints.h"
 #include "ui/modes/KorvaneActions.h"
-#include "ui/panel/SupportWidgets.h"
+#include "ui/common/SupportWidgets.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -7,7 +7,7 @@
 #include "output/CurveIterators.h"
 #include "ui/data/ApproximatorParamPanels.h"
 #include "ui/modes/KorvaneActions.h"
-#include "ui/panel/SupportWidgets.h"
+#include "ui/common/SupportWidgets.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 #include "export/ExportData.h"
 #include "output/CurveIterators.h"
 #include "ui/common/HelpUtils.h"
-#include "ui/panel/SupportWidgets.h"
+#include "ui/common/SupportWidgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "ui/dialogs/FormatDialog.h"
 
 #include "ui/common/HelpUtils.h"
-#include "ui/panel/SupportWidgets.h"
+#include "ui/common/SupportWidgets.h"
 
 #include <QCheckBox>
 #include <QEvent>

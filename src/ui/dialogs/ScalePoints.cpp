@@ -5,7 +5,7 @@
 #include "core/Prompter.h"
 #include "ui/common/HelpUtils.h"
 #include "ui/dialogs/MessageBoxPrompter.h"
-#include "ui/panel/SupportWidgets.h"
+#include "ui/common/SupportWidgets.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

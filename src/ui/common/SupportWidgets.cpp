@@ -1,4 +1,4 @@
-#include "ui/panel/SupportWidgets.h"
+#include "ui/common/SupportWidgets.h"
 
 #include "core/Colors.h"
 #include "core/Numerics.h"
