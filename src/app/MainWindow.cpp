@@ -9,6 +9,8 @@
 #include "image/Scanner.h"
 #include "interaction/ApplicationParameters.h"
 #include "ui/common/HelpUtils.h"
+#include "ui/common/NumberText.h"
+#include "ui/common/SupportWidgets.h"
 #include "ui/data/ApproximatorParamPanels.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/modes/DigitizingCommands.h"
@@ -18,7 +20,6 @@
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
-#include "ui/common/SupportWidgets.h"
 
 #include <QApplication>
 #include <QBoxLayout>

@@ -1,8 +1,8 @@
 // Korvane 5: the program. It takes no arguments.
 #include "app/MainWindow.h"
 #include "document/Parameters.h"
+#include "ui/common/Guarded.h"
 #include "ui/dialogs/MessageBoxPrompter.h"
-#include "ui/modes/KorvaneActions.h"
 
 #include <QApplication>
 #include <QMessageBox>

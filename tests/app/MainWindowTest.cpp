@@ -3,12 +3,13 @@
 #include "core/Prompter.h"
 #include "document/Digitizations.h"
 #include "interaction/ApplicationParameters.h"
+#include "ui/common/NumberText.h"
+#include "ui/common/SupportWidgets.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
-#include "ui/common/SupportWidgets.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -2,9 +2,10 @@
 
 #include "core/Colors.h"
 #include "core/Errors.h"
-#include "ui/dialogs/ScalePoints.h"
-#include "ui/modes/KorvaneActions.h"
+#include "ui/common/Guarded.h"
+#include "ui/common/NumberText.h"
 #include "ui/common/SupportWidgets.h"
+#include "ui/dialogs/ScalePoints.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -45,11 +46,6 @@ bool IsEmptyText(const QString& Text) {
 }
 
 } // namespace
-
-char DisplayDecimalSeparator() {
-    const QChar Separator = LocaleDecimalSeparator();
-    return Separator.unicode() < 0x80 ? static_cast<char>(Separator.unicode()) : '.';
-}
 
 // ---------------------------------------------------------------------------------------------
 // TApproximatorParamPanel

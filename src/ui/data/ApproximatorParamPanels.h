@@ -223,9 +223,6 @@ private:
     QLineEdit* FIncrementEdit;
 };
 
-// The decimal separator of displayed and typed numbers: the user's, when it is one byte.
-char DisplayDecimalSeparator();
-
 // The panel for a parameter set's ParamPanelClass; none for EParamPanelClass::None.
 std::unique_ptr<TApproximatorParamPanel> CreateParamPanel(EParamPanelClass Class,
                                                           QWidget* Parent = nullptr);

@@ -5,9 +5,10 @@
 #include "interaction/KorvaneApplication.h"
 #include "output/CurveApproximators.h"
 #include "output/CurveIterators.h"
-#include "ui/data/ApproximatorParamPanels.h"
-#include "ui/modes/KorvaneActions.h"
+#include "ui/common/Guarded.h"
+#include "ui/common/NumberText.h"
 #include "ui/common/SupportWidgets.h"
+#include "ui/data/ApproximatorParamPanels.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>

@@ -16,15 +16,6 @@ namespace korvane {
 class IPrompter;
 class TNumericKeyFilter;
 
-// The text of a real number as the user types it: optional blanks around it, an optional
-// sign, digits with at most one DecimalSeparator, an optional exponent. Anything else (an
-// empty text, "-", "1e", a value too large for a double, a '.' where the separator is ',')
-// throws EConvertError "'<text>' is not a valid floating point value".
-double TextToFloat(const QString& Text, QChar DecimalSeparator);
-
-// The locale's decimal separator.
-QChar LocaleDecimalSeparator();
-
 // The dialog that asks for the real coordinates of a scale point. Both edits accept only the
 // keys of a number; the logarithmic check boxes are hidden unless ShowLogarithmic(true).
 class TfrmScalePoints : public QDialog {

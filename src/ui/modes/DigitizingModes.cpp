@@ -6,11 +6,11 @@
 #include "follower/Vectorizers.h"
 #include "interaction/KorvaneApplication.h"
 #include "output/CurveApproximators.h"
+#include "ui/common/Guarded.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/ExportCommands.h"
 #include "ui/modes/GuideControls.h"
-#include "ui/modes/KorvaneActions.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QComboBox>

@@ -2,6 +2,7 @@
 #include "document/Parameters.h"
 #include "image/PanelScale.h"
 #include "interaction/KorvaneApplication.h"
+#include "ui/common/NumberText.h"
 #include "ui/data/ApproximatorParamPanels.h"
 #include "ui/data/DigitizationDataViews.h"
 
