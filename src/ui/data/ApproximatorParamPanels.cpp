@@ -5,7 +5,6 @@
 #include "ui/common/Guarded.h"
 #include "ui/common/NumberText.h"
 #include "ui/common/SupportWidgets.h"
-#include "ui/dialogs/ScalePoints.h"
 
 #include <QEvent>
 #include <QKeyEvent>
