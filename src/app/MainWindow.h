@@ -47,6 +47,9 @@ class TfrmMain : public QMainWindow,
                  public IPanelListener,
                  public ILineListener {
 public:
+    // The help topic of the window itself.
+    static constexpr int MainHelpContext = 900;
+
     // Folder: where "Korvane5.app" and the folder "par" live. Messages go through Prompter.
     TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Parent = nullptr);
     ~TfrmMain() override;
