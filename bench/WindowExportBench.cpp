@@ -11,9 +11,9 @@
 #include "document/Digitizations.h"
 #include "output/ApproximatorParams.h"
 #include "output/CurveApproximators.h"
-#include "ui/modes/KorvaneActions.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/modes/KorvaneActions.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
+#include "app/MainWindow.h"
+
 #include "app/About.h"
 #include "app/DrawnIcons.h"
-#include "app/MainWindow.h"
 #include "core/Errors.h"
 #include "core/Prompter.h"
 #include "document/RecentFiles.h"

@@ -1,6 +1,7 @@
+#include "app/MainWindow.h"
+
 #include "app/About.h"
 #include "app/DrawnIcons.h"
-#include "app/MainWindow.h"
 #include "document/RecentFiles.h"
 #include "image/PanelScale.h"
 #include "image/Scanner.h"

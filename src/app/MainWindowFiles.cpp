@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+
 #include "core/Prompter.h"
 #include "document/RecentFiles.h"
 #include "image/PanelScale.h"

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+
 #include "ui/common/HelpUtils.h"
 #include "ui/common/SupportWidgets.h"
 #include "ui/data/ApproximatorParamPanels.h"

@@ -1,5 +1,6 @@
-#include "app/DrawnIcons.h"
 #include "app/MainWindow.h"
+
+#include "app/DrawnIcons.h"
 #include "core/Errors.h"
 #include "document/RecentFiles.h"
 #include "image/ImageFormats.h"

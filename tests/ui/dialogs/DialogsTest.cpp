@@ -1,7 +1,7 @@
 #include "ui/common/HelpUtils.h"
+#include "ui/common/SupportWidgets.h"
 #include "ui/dialogs/FormatDialog.h"
 #include "ui/dialogs/PointDialog.h"
-#include "ui/common/SupportWidgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
