@@ -70,19 +70,27 @@ public:
     TGuideContentContainer& Guide() const { return *FGuide; }
 
     // Actions.
-    TAction *actFileOpen, *actFileClose, *actFileExit, *actFileSaveImageAs;
-    TAction *actEditUndo, *actEditRedo, *actEditDefineCoordinateSystem, *actEditUnits,
-        *actEditFormats, *actEditPaint, *actEditPreferences;
-    TAction *actViewZoomToArea, *actViewActualSize, *actViewZoomIn, *actViewZoomOut,
-        *actViewSeparateWindow, *actViewShowGuide, *actViewCloseGuide, *actViewDigitizationsAll,
-        *actViewDigitizationsNone, *actViewDigitizationsLines, *actViewDigitizationsScatters;
-    TAction *actDigitizeNewFunctionalLine, *actDigitizeNewNonfunctionalLine, *actDigitizeNewScatter,
-        *actDigitizeDelete, *actDigitizeBack, *actDigitizeResume, *actDigitizePause,
-        *actDigitizeEnhancedFollowing;
-    TAction *actDataProperties, *actDataSelectByArea, *actDataSelectAll, *actDataSelectNone,
-        *actDataDeleteSelectedScatterData, *actDataErase, *actDataCalculate, *actDataSortAscendingX,
-        *actDataSortAscendingY, *actDataSortDescendingX, *actDataSortDescendingY, *actDataExport;
-    TAction *actHelpContents, *actHelpIndex, *actHelpAbout;
+    TAction *actFileOpen = nullptr, *actFileClose = nullptr, *actFileExit = nullptr,
+            *actFileSaveImageAs = nullptr;
+    TAction *actEditUndo = nullptr, *actEditRedo = nullptr,
+            *actEditDefineCoordinateSystem = nullptr, *actEditUnits = nullptr,
+            *actEditFormats = nullptr, *actEditPaint = nullptr, *actEditPreferences = nullptr;
+    TAction *actViewZoomToArea = nullptr, *actViewActualSize = nullptr, *actViewZoomIn = nullptr,
+            *actViewZoomOut = nullptr, *actViewSeparateWindow = nullptr,
+            *actViewShowGuide = nullptr, *actViewCloseGuide = nullptr,
+            *actViewDigitizationsAll = nullptr, *actViewDigitizationsNone = nullptr,
+            *actViewDigitizationsLines = nullptr, *actViewDigitizationsScatters = nullptr;
+    TAction *actDigitizeNewFunctionalLine = nullptr, *actDigitizeNewNonfunctionalLine = nullptr,
+            *actDigitizeNewScatter = nullptr, *actDigitizeDelete = nullptr,
+            *actDigitizeBack = nullptr, *actDigitizeResume = nullptr, *actDigitizePause = nullptr,
+            *actDigitizeEnhancedFollowing = nullptr;
+    TAction *actDataProperties = nullptr, *actDataSelectByArea = nullptr,
+            *actDataSelectAll = nullptr, *actDataSelectNone = nullptr,
+            *actDataDeleteSelectedScatterData = nullptr, *actDataErase = nullptr,
+            *actDataCalculate = nullptr, *actDataSortAscendingX = nullptr,
+            *actDataSortAscendingY = nullptr, *actDataSortDescendingX = nullptr,
+            *actDataSortDescendingY = nullptr, *actDataExport = nullptr;
+    TAction *actHelpContents = nullptr, *actHelpIndex = nullptr, *actHelpAbout = nullptr;
 
     // Controls.
     TKorvanePanel* pzImage = nullptr;
@@ -99,9 +107,11 @@ public:
     QComboBox* cboCurveApproximator = nullptr;
     TDigitizationGrid* dgDigData = nullptr;
     QLabel* lblDataStatus = nullptr;
-    QMenu *mnuFile, *mnuRecentFiles, *mnuImport, *mnuEdit, *mnuView, *mnuDigitizations,
-        *mnuDigitize, *mnuData, *mnuDataSort, *mnuHelp;
-    QMenu *popImport, *popDataSort, *popDigs, *popDigData, *popCoords;
+    QMenu *mnuFile = nullptr, *mnuRecentFiles = nullptr, *mnuImport = nullptr, *mnuEdit = nullptr,
+          *mnuView = nullptr, *mnuDigitizations = nullptr, *mnuDigitize = nullptr,
+          *mnuData = nullptr, *mnuDataSort = nullptr, *mnuHelp = nullptr;
+    QMenu *popImport = nullptr, *popDataSort = nullptr, *popDigs = nullptr, *popDigData = nullptr,
+          *popCoords = nullptr;
 
     // IApplicationListener
     void DigitizationDeleted(TDigitization& Digitization, std::int32_t Index) override;
@@ -139,6 +149,7 @@ protected:
 
 private:
     void CreateActions();
+    void ConnectActions();
     void CreateMenus();
     void CreateControls();
     void ApplyWindowLayout();

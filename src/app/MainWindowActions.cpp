@@ -30,17 +30,181 @@ namespace korvane {
 
 // The main window's actions and what they run.
 
-void TfrmMain::CreateActions() {
-    const auto Make = [this](const char* Name, const QString& Caption, const QString& Hint) {
-        auto* Action = new TAction(Caption, Hint, this);
-        Action->setObjectName(Name);
-        return Action;
-    };
-    const auto Kind = [this](TAction* Action, TCommandKind K) { FActionKinds[Action] = K; };
-    QStyle* S = style();
+namespace {
 
-    actFileOpen = Make("actFileOpen", "&Open...", "Open|Open a file for digitizing");
-    actFileOpen->setIcon(S->standardIcon(QStyle::SP_DialogOpenButton));
+// Where an action's picture comes from: none, the style's standard icons, or drawn in code.
+struct TActionIcon {
+    enum class ESource { None, Standard, Drawn } Source = ESource::None;
+    int Which = 0;
+};
+
+constexpr TActionIcon Standard(QStyle::StandardPixmap Pixmap) {
+    return {TActionIcon::ESource::Standard, static_cast<int>(Pixmap)};
+}
+
+constexpr TActionIcon Drawn(EIcon Icon) {
+    return {TActionIcon::ESource::Drawn, static_cast<int>(Icon)};
+}
+
+constexpr TActionIcon NoIcon{};
+
+// An action that enables and disables itself with no command kind.
+constexpr int NoKind = -1;
+
+// One action of the window: the field that holds it, its object name, caption, hint
+// ("Short|Long"), shortcut, icon, the command kind whose state it shows, and whether it
+// carries a check mark.
+struct TActionEntry {
+    TAction* TfrmMain::*Field;
+    const char* Name;
+    const char* Caption;
+    const char* Hint;
+    const char* Shortcut;
+    TActionIcon Icon;
+    int Kind;
+    bool Checkable;
+};
+
+// In menu order; the order is also the order in which the window's shortcuts are added.
+const TActionEntry ActionTable[] = {
+    {&TfrmMain::actFileOpen, "actFileOpen", "&Open...", "Open|Open a file for digitizing", nullptr,
+     Standard(QStyle::SP_DialogOpenButton), ckOpenFile, false},
+    {&TfrmMain::actFileClose, "actFileClose", "&Close", "Close|Close current file", nullptr,
+     Standard(QStyle::SP_DialogCloseButton), ckCloseFile, false},
+    {&TfrmMain::actFileSaveImageAs, "actFileSaveImageAs", "Save &Image As...",
+     "Save image as|Save the working image", nullptr, NoIcon, NoKind, false},
+    {&TfrmMain::actFileExit, "actFileExit", "E&xit", "Exit|Exit Korvane", nullptr, NoIcon, ckExit,
+     false},
+    {&TfrmMain::actEditUndo, "actEditUndo", "&Undo", "Undo|Undo last command", "Ctrl+Z",
+     Standard(QStyle::SP_ArrowBack), NoKind, false},
+    {&TfrmMain::actEditRedo, "actEditRedo", "&Redo", "Redo|Redo last command", "Ctrl+Y",
+     Standard(QStyle::SP_ArrowForward), NoKind, false},
+    {&TfrmMain::actEditDefineCoordinateSystem, "actEditDefineCoordinateSystem",
+     "&Define Coordinate System", "Define coordinate system|Define the image's coordinate system",
+     nullptr, Drawn(EIcon::Axes), ckDefineScale, false},
+    {&TfrmMain::actEditUnits, "actEditUnits", "U&nits...",
+     "Set units|Set units for the image's axes", nullptr, NoIcon, ckSetUnits, false},
+    {&TfrmMain::actEditFormats, "actEditFormats", "&Formats...",
+     "Formats|Set output formats for coordinates", nullptr, NoIcon, ckSetFormats, false},
+    {&TfrmMain::actEditPaint, "actEditPaint", "&Paint", "Paint|Paint on the image", "Ctrl+P",
+     Drawn(EIcon::Brush), ckPaint, false},
+    {&TfrmMain::actEditPreferences, "actEditPreferences", "&Settings...",
+     "Settings|Adjust application and digitizer settings", nullptr, NoIcon, ckEditPreferences,
+     false},
+    {&TfrmMain::actViewZoomToArea, "actViewZoomToArea", "&Zoom To Area",
+     "Zoom to area|Zoom to a custom-defined area", nullptr, Drawn(EIcon::Zoom), ckZoomToArea,
+     false},
+    {&TfrmMain::actViewActualSize, "actViewActualSize", "&Actual Size",
+     "Actual size|Zoom image to original size", nullptr, NoIcon, ckActualSize, false},
+    {&TfrmMain::actViewZoomIn, "actViewZoomIn", "Zoom &In", "Zoom in|Zoom in", "Ctrl+I", NoIcon,
+     ckZoomIn, false},
+    {&TfrmMain::actViewZoomOut, "actViewZoomOut", "Zoom &Out", "Zoom out|Zoom out", "Ctrl+O",
+     NoIcon, ckZoomOut, false},
+    {&TfrmMain::actViewSeparateWindow, "actViewSeparateWindow", "Show Data in &Separate Window",
+     "Show data in separate window|Show data in separate window", nullptr, NoIcon, NoKind, true},
+    {&TfrmMain::actViewShowGuide, "actViewShowGuide", "Show &Guide", "Show guide|Show guide",
+     nullptr, NoIcon, NoKind, false},
+    {&TfrmMain::actViewCloseGuide, "actViewCloseGuide", "Hide &Guide", "Close guide|Close guide",
+     nullptr, NoIcon, NoKind, false},
+    {&TfrmMain::actViewDigitizationsAll, "actViewDigitizationsAll", "&All",
+     "Show all digitizations|Show all digitizations", nullptr, NoIcon, NoKind, false},
+    {&TfrmMain::actViewDigitizationsNone, "actViewDigitizationsNone", "&None",
+     "Hide all digitizations|Hide all digitizations", nullptr, NoIcon, NoKind, false},
+    {&TfrmMain::actViewDigitizationsLines, "actViewDigitizationsLines", "&Lines Only",
+     "Show lines|Show only line digitizations", nullptr, NoIcon, NoKind, false},
+    {&TfrmMain::actViewDigitizationsScatters, "actViewDigitizationsScatters", "&Scatters Only",
+     "Show scatters|Show only scatter digitizations", nullptr, NoIcon, NoKind, false},
+    {&TfrmMain::actDigitizeNewFunctionalLine, "actDigitizeNewFunctionalLine",
+     "New &Functional Line", "New functional line|Create new functional line digitization", nullptr,
+     NoIcon, ckCreateFunctionalLine, false},
+    {&TfrmMain::actDigitizeNewNonfunctionalLine, "actDigitizeNewNonfunctionalLine",
+     "New &Nonfunctional Line", "New nonfunctional line|Create new nonfunctional line digitization",
+     nullptr, NoIcon, ckCreateNonfunctionalLine, false},
+    {&TfrmMain::actDigitizeNewScatter, "actDigitizeNewScatter", "New &Scatter",
+     "New scatter|Create new scatter digitization", nullptr, NoIcon, ckCreateScatter, false},
+    {&TfrmMain::actDigitizeDelete, "actDigitizeDelete", "&Delete",
+     "Delete|Delete currently selected digitization", nullptr, NoIcon, NoKind, false},
+    {&TfrmMain::actDigitizeBack, "actDigitizeBack", "&Back", "Back|Step digitizer back one point",
+     "Alt+Left", Standard(QStyle::SP_MediaSeekBackward), ckBackUp, false},
+    {&TfrmMain::actDigitizeResume, "actDigitizeResume", "&Resume", "Resume|Resume digitizer",
+     "Ctrl+R", Standard(QStyle::SP_MediaPlay), ckResume, false},
+    {&TfrmMain::actDigitizePause, "actDigitizePause", "&Pause", "Pause|Pause digitizer", nullptr,
+     Standard(QStyle::SP_MediaPause), ckStop, false},
+    {&TfrmMain::actDigitizeEnhancedFollowing, "actDigitizeEnhancedFollowing", "&Enhanced Following",
+     "Enhanced following|Follow lines to a fraction of a pixel, through crossings with "
+     "lines of the same colour, and without jumping off a curve's end",
+     nullptr, NoIcon, NoKind, true},
+    {&TfrmMain::actDataProperties, "actDataProperties", "&Properties...",
+     "Data properties|Edit visual properties of data", nullptr, NoIcon,
+     ckEditDigitizationProperties, false},
+    {&TfrmMain::actDataSelectByArea, "actDataSelectByArea", "&Select By Area",
+     "Select by area|Select points in a specified area", nullptr, Drawn(EIcon::SelectArea),
+     ckSelectByArea, false},
+    {&TfrmMain::actDataSelectAll, "actDataSelectAll", "Select &All", "Select all|Select all points",
+     "Ctrl+A", NoIcon, ckSelectAll, false},
+    {&TfrmMain::actDataSelectNone, "actDataSelectNone", "Select &None",
+     "Select none|Clear selection", nullptr, NoIcon, ckSelectNone, false},
+    {&TfrmMain::actDataDeleteSelectedScatterData, "actDataDeleteSelectedScatterData",
+     "&Delete Selected Scatter Data", "Delete selected scatter data|Delete selected scatter data",
+     nullptr, NoIcon, ckDeleteSelectedScatterData, false},
+    {&TfrmMain::actDataErase, "actDataErase", "&Erase", "Erase|Erase part or all of vectorization",
+     nullptr, Standard(QStyle::SP_TrashIcon), ckErase, false},
+    {&TfrmMain::actDataCalculate, "actDataCalculate", "&Calculate...",
+     "Calculate|Calculate a data set from digitized points", nullptr, Drawn(EIcon::Calculate),
+     NoKind, false},
+    {&TfrmMain::actDataSortAscendingX, "actDataSortAscendingX", "&Ascending X",
+     "Sort ascending X|Sort points in ascending order by X value", nullptr, NoIcon,
+     ckSortDigitization, false},
+    {&TfrmMain::actDataSortAscendingY, "actDataSortAscendingY", "A&scending Y",
+     "Sort ascending Y|Sort points in ascending order by Y value", nullptr, NoIcon,
+     ckSortDigitization, false},
+    {&TfrmMain::actDataSortDescendingX, "actDataSortDescendingX", "&Descending X",
+     "Sort descending X|Sort points in descending order by X value", nullptr, NoIcon,
+     ckSortDigitization, false},
+    {&TfrmMain::actDataSortDescendingY, "actDataSortDescendingY", "D&escending Y",
+     "Sort descending Y|Sort points in descending order by Y value", nullptr, NoIcon,
+     ckSortDigitization, false},
+    {&TfrmMain::actDataExport, "actDataExport", "E&xport...",
+     "Export data|Export data to file or clipboard", "Ctrl+E",
+     Standard(QStyle::SP_DialogSaveButton), ckExportData, false},
+    {&TfrmMain::actHelpContents, "actHelpContents", "&Contents", "Help|Display help contents",
+     nullptr, Drawn(EIcon::Help), NoKind, false},
+    {&TfrmMain::actHelpIndex, "actHelpIndex", "&Index", "Help index|Display help index", nullptr,
+     NoIcon, NoKind, false},
+    {&TfrmMain::actHelpAbout, "actHelpAbout", "&About...", "About|About Korvane", nullptr, NoIcon,
+     NoKind, false},
+};
+
+} // namespace
+
+void TfrmMain::CreateActions() {
+    for (const TActionEntry& Entry : ActionTable) {
+        auto* Action =
+            new TAction(QString::fromUtf8(Entry.Caption), QString::fromUtf8(Entry.Hint), this);
+        Action->setObjectName(Entry.Name);
+        if (Entry.Shortcut)
+            Action->setShortcut(QKeySequence(QString::fromUtf8(Entry.Shortcut)));
+        switch (Entry.Icon.Source) {
+        case TActionIcon::ESource::Standard:
+            Action->setIcon(
+                style()->standardIcon(static_cast<QStyle::StandardPixmap>(Entry.Icon.Which)));
+            break;
+        case TActionIcon::ESource::Drawn:
+            Action->setIcon(DrawnIcon(static_cast<EIcon>(Entry.Icon.Which)));
+            break;
+        case TActionIcon::ESource::None:
+            break;
+        }
+        Action->setCheckable(Entry.Checkable);
+        if (Entry.Kind != NoKind)
+            FActionKinds[Action] = static_cast<TCommandKind>(Entry.Kind);
+        this->*Entry.Field = Action;
+    }
+    ConnectActions();
+}
+
+// What each action runs.
+void TfrmMain::ConnectActions() {
     actFileOpen->OnExecute = [this] {
         const QString Filter = QString::fromStdString(TImageFormatRegistry::DialogFilter()) +
                                QStringLiteral(";;All files (*)");
@@ -48,109 +212,50 @@ void TfrmMain::CreateActions() {
         if (!Name.isEmpty())
             OpenImage(Name);
     };
-    Kind(actFileOpen, ckOpenFile);
 
-    actFileClose = Make("actFileClose", "&Close", "Close|Close current file");
-    actFileClose->setIcon(S->standardIcon(QStyle::SP_DialogCloseButton));
     actFileClose->OnExecute = [this] { CloseImage(); };
-    Kind(actFileClose, ckCloseFile);
 
-    actFileSaveImageAs =
-        Make("actFileSaveImageAs", "Save &Image As...", "Save image as|Save the working image");
     actFileSaveImageAs->OnExecute = [this] { SaveImageAs(); };
 
-    actFileExit = Make("actFileExit", "E&xit", "Exit|Exit Korvane");
     actFileExit->OnExecute = [this] {
         ExecuteCommand(FApp->History(), std::make_unique<TExitCommand>(), {});
     };
-    Kind(actFileExit, ckExit);
 
-    actEditUndo = Make("actEditUndo", "&Undo", "Undo|Undo last command");
-    actEditUndo->setShortcut(QKeySequence("Ctrl+Z"));
-    actEditUndo->setIcon(S->standardIcon(QStyle::SP_ArrowBack));
     actEditUndo->OnExecute = [this] { FApp->History().Undo(); };
-    actEditRedo = Make("actEditRedo", "&Redo", "Redo|Redo last command");
-    actEditRedo->setShortcut(QKeySequence("Ctrl+Y"));
-    actEditRedo->setIcon(S->standardIcon(QStyle::SP_ArrowForward));
     actEditRedo->OnExecute = [this] { FApp->History().Redo(); };
 
-    actEditDefineCoordinateSystem =
-        Make("actEditDefineCoordinateSystem", "&Define Coordinate System",
-             "Define coordinate system|Define the image's coordinate system");
-    actEditDefineCoordinateSystem->setIcon(DrawnIcon(EIcon::Axes));
     actEditDefineCoordinateSystem->OnExecute = [this] { DefineCoordinateSystem(); };
-    Kind(actEditDefineCoordinateSystem, ckDefineScale);
 
-    actEditUnits = Make("actEditUnits", "U&nits...", "Set units|Set units for the image's axes");
     actEditUnits->OnExecute = [this] {
         ExecuteCommand(FApp->History(), std::make_unique<TSetUnitsCommand>(), {});
     };
-    Kind(actEditUnits, ckSetUnits);
 
-    actEditFormats =
-        Make("actEditFormats", "&Formats...", "Formats|Set output formats for coordinates");
     actEditFormats->OnExecute = [this] {
         ExecuteCommand(FApp->History(), std::make_unique<TSetFormatsCommand>(), {nullptr});
     };
-    Kind(actEditFormats, ckSetFormats);
 
-    actEditPaint = Make("actEditPaint", "&Paint", "Paint|Paint on the image");
-    actEditPaint->setShortcut(QKeySequence("Ctrl+P"));
-    actEditPaint->setIcon(DrawnIcon(EIcon::Brush));
-    Kind(actEditPaint, ckPaint);
-
-    actEditPreferences = Make("actEditPreferences", "&Settings...",
-                              "Settings|Adjust application and digitizer settings");
-    Kind(actEditPreferences, ckEditPreferences);
-
-    actViewZoomToArea =
-        Make("actViewZoomToArea", "&Zoom To Area", "Zoom to area|Zoom to a custom-defined area");
-    actViewZoomToArea->setIcon(DrawnIcon(EIcon::Zoom));
     actViewZoomToArea->OnExecute = [this] {
         ExecuteCommand(FApp->History(), std::make_unique<TZoomToAreaCommand>(),
                        {pzImage, nullptr, actViewZoomToArea});
     };
-    Kind(actViewZoomToArea, ckZoomToArea);
 
-    actViewActualSize =
-        Make("actViewActualSize", "&Actual Size", "Actual size|Zoom image to original size");
     actViewActualSize->OnExecute = [this] {
         ExecuteCommand(FApp->History(), std::make_unique<TActualSizeCommand>(), {pzImage});
     };
-    Kind(actViewActualSize, ckActualSize);
 
-    actViewZoomIn = Make("actViewZoomIn", "Zoom &In", "Zoom in|Zoom in");
-    actViewZoomIn->setShortcut(QKeySequence("Ctrl+I"));
     actViewZoomIn->OnExecute = [this] {
         ExecuteCommand(FApp->History(), std::make_unique<TZoomInCommand>(), {pzImage});
     };
-    Kind(actViewZoomIn, ckZoomIn);
 
-    actViewZoomOut = Make("actViewZoomOut", "Zoom &Out", "Zoom out|Zoom out");
-    actViewZoomOut->setShortcut(QKeySequence("Ctrl+O"));
     actViewZoomOut->OnExecute = [this] {
         ExecuteCommand(FApp->History(), std::make_unique<TZoomOutCommand>(), {pzImage});
     };
-    Kind(actViewZoomOut, ckZoomOut);
 
-    actViewSeparateWindow = Make("actViewSeparateWindow", "Show Data in &Separate Window",
-                                 "Show data in separate window|Show data in separate window");
-    actViewSeparateWindow->setCheckable(true);
     actViewSeparateWindow->OnExecute = [this] { SetSeparateWindow(!pnlData->isFloating()); };
 
-    actViewShowGuide = Make("actViewShowGuide", "Show &Guide", "Show guide|Show guide");
     actViewShowGuide->OnExecute = [this] { ShowGuidePanel(true); };
-    actViewCloseGuide = Make("actViewCloseGuide", "Hide &Guide", "Close guide|Close guide");
     actViewCloseGuide->OnExecute = [this] { ShowGuidePanel(false); };
 
-    actViewDigitizationsAll =
-        Make("actViewDigitizationsAll", "&All", "Show all digitizations|Show all digitizations");
-    actViewDigitizationsNone =
-        Make("actViewDigitizationsNone", "&None", "Hide all digitizations|Hide all digitizations");
-    actViewDigitizationsLines =
-        Make("actViewDigitizationsLines", "&Lines Only", "Show lines|Show only line digitizations");
-    actViewDigitizationsScatters = Make("actViewDigitizationsScatters", "&Scatters Only",
-                                        "Show scatters|Show only scatter digitizations");
     const auto ShowOnly = [this](auto Keep) {
         TDigitization* Current = CurrentDigitization();
         for (std::int32_t I = 0; I < FApp->Count(); ++I) {
@@ -172,33 +277,16 @@ void TfrmMain::CreateActions() {
         ShowOnly([](TDigitization& D) { return dynamic_cast<TScatter*>(&D) != nullptr; });
     };
 
-    actDigitizeNewFunctionalLine =
-        Make("actDigitizeNewFunctionalLine", "New &Functional Line",
-             "New functional line|Create new functional line digitization");
-    Kind(actDigitizeNewFunctionalLine, ckCreateFunctionalLine);
     actDigitizeNewFunctionalLine->OnExecute = [this] {
         CreateDigitization(std::make_unique<TCreateFunctionalLineCommand>());
     };
-    actDigitizeNewNonfunctionalLine =
-        Make("actDigitizeNewNonfunctionalLine", "New &Nonfunctional Line",
-             "New nonfunctional line|Create new nonfunctional line digitization");
-    Kind(actDigitizeNewNonfunctionalLine, ckCreateNonfunctionalLine);
     actDigitizeNewNonfunctionalLine->OnExecute = [this] {
         CreateDigitization(std::make_unique<TCreateNonfunctionalLineCommand>());
     };
-    actDigitizeNewScatter = Make("actDigitizeNewScatter", "New &Scatter",
-                                 "New scatter|Create new scatter digitization");
-    Kind(actDigitizeNewScatter, ckCreateScatter);
     actDigitizeNewScatter->OnExecute = [this] {
         CreateDigitization(std::make_unique<TCreateScatterCommand>());
     };
-    actDigitizeDelete =
-        Make("actDigitizeDelete", "&Delete", "Delete|Delete currently selected digitization");
     actDigitizeDelete->OnExecute = [this] { DeleteCurrentDigitization(); };
-    actDigitizeBack = Make("actDigitizeBack", "&Back", "Back|Step digitizer back one point");
-    actDigitizeBack->setShortcut(QKeySequence("Alt+Left"));
-    actDigitizeBack->setIcon(S->standardIcon(QStyle::SP_MediaSeekBackward));
-    Kind(actDigitizeBack, ckBackUp);
     actDigitizeBack->OnExecute = [this] {
         auto* Line = dynamic_cast<TLine*>(CurrentDigitization());
         if (!Line)
@@ -206,10 +294,6 @@ void TfrmMain::CreateActions() {
         Line->SetEraseFrom(Line->Count() - 1);
         ExecuteCommand(FApp->History(), std::make_unique<TEraseCommand>(), {Line, pzImage});
     };
-    actDigitizeResume = Make("actDigitizeResume", "&Resume", "Resume|Resume digitizer");
-    actDigitizeResume->setShortcut(QKeySequence("Ctrl+R"));
-    actDigitizeResume->setIcon(S->standardIcon(QStyle::SP_MediaPlay));
-    Kind(actDigitizeResume, ckResume);
     actDigitizeResume->OnExecute = [this] {
         TApplicationModeManager& Modes = FApp->ModeManager();
         while (Modes.CurrentMode() && !dynamic_cast<TDigitizingMode*>(Modes.CurrentMode()))
@@ -217,19 +301,11 @@ void TfrmMain::CreateActions() {
         if (auto* Mode = dynamic_cast<TLineMode*>(Modes.CurrentMode()))
             Mode->ResumeDigitizing();
     };
-    actDigitizePause = Make("actDigitizePause", "&Pause", "Pause|Pause digitizer");
-    actDigitizePause->setIcon(S->standardIcon(QStyle::SP_MediaPause));
-    Kind(actDigitizePause, ckStop);
     actDigitizePause->OnExecute = [this] {
         ExecuteCommand(FApp->History(), std::make_unique<TStopCommand>(), {CurrentDigitization()});
     };
 
     // Our own addition: the follower's enhancements, one switch for the recommended set.
-    actDigitizeEnhancedFollowing =
-        Make("actDigitizeEnhancedFollowing", "&Enhanced Following",
-             "Enhanced following|Follow lines to a fraction of a pixel, through crossings with "
-             "lines of the same colour, and without jumping off a curve's end");
-    actDigitizeEnhancedFollowing->setCheckable(true);
     actDigitizeEnhancedFollowing->OnExecute = [this] {
         TFollowerEnhancements Changed = FEnhancements.Enhancements;
         Changed.SetEnhancedFollowing(!Changed.EnhancedFollowing());
@@ -242,34 +318,18 @@ void TfrmMain::CreateActions() {
         actDigitizeEnhancedFollowing->setChecked(Changed.EnhancedFollowing());
     };
 
-    actDataProperties = Make("actDataProperties", "&Properties...",
-                             "Data properties|Edit visual properties of data");
-    Kind(actDataProperties, ckEditDigitizationProperties);
-    actDataSelectByArea = Make("actDataSelectByArea", "&Select By Area",
-                               "Select by area|Select points in a specified area");
-    actDataSelectByArea->setIcon(DrawnIcon(EIcon::SelectArea));
-    Kind(actDataSelectByArea, ckSelectByArea);
-    actDataSelectAll = Make("actDataSelectAll", "Select &All", "Select all|Select all points");
-    actDataSelectAll->setShortcut(QKeySequence("Ctrl+A"));
-    Kind(actDataSelectAll, ckSelectAll);
     actDataSelectAll->OnExecute = [this] {
         TDigitization* Current = CurrentDigitization();
         if (!Current)
             throw EAssertion("actDataSelectAllExecute");
         ExecuteCommand(FApp->History(), std::make_unique<TSelectAllCommand>(), {Current});
     };
-    actDataSelectNone = Make("actDataSelectNone", "Select &None", "Select none|Clear selection");
-    Kind(actDataSelectNone, ckSelectNone);
     actDataSelectNone->OnExecute = [this] {
         TDigitization* Current = CurrentDigitization();
         if (!Current)
             throw EAssertion("actDataSelectNoneExecute");
         ExecuteCommand(FApp->History(), std::make_unique<TSelectNoneCommand>(), {Current});
     };
-    actDataDeleteSelectedScatterData =
-        Make("actDataDeleteSelectedScatterData", "&Delete Selected Scatter Data",
-             "Delete selected scatter data|Delete selected scatter data");
-    Kind(actDataDeleteSelectedScatterData, ckDeleteSelectedScatterData);
     actDataDeleteSelectedScatterData->OnExecute = [this] {
         auto* Scatter = dynamic_cast<TScatter*>(CurrentDigitization());
         if (!Scatter)
@@ -279,23 +339,6 @@ void TfrmMain::CreateActions() {
         ExecuteCommand(FApp->History(), std::make_unique<TDeleteSelectedScatterDataCommand>(),
                        {Scatter});
     };
-    actDataErase = Make("actDataErase", "&Erase", "Erase|Erase part or all of vectorization");
-    actDataErase->setIcon(S->standardIcon(QStyle::SP_TrashIcon));
-    Kind(actDataErase, ckErase);
-    actDataCalculate = Make("actDataCalculate", "&Calculate...",
-                            "Calculate|Calculate a data set from digitized points");
-    actDataCalculate->setIcon(DrawnIcon(EIcon::Calculate));
-    actDataSortAscendingX = Make("actDataSortAscendingX", "&Ascending X",
-                                 "Sort ascending X|Sort points in ascending order by X value");
-    actDataSortAscendingY = Make("actDataSortAscendingY", "A&scending Y",
-                                 "Sort ascending Y|Sort points in ascending order by Y value");
-    actDataSortDescendingX = Make("actDataSortDescendingX", "&Descending X",
-                                  "Sort descending X|Sort points in descending order by X value");
-    actDataSortDescendingY = Make("actDataSortDescendingY", "D&escending Y",
-                                  "Sort descending Y|Sort points in descending order by Y value");
-    for (TAction* Sort : {actDataSortAscendingX, actDataSortAscendingY, actDataSortDescendingX,
-                          actDataSortDescendingY})
-        Kind(Sort, ckSortDigitization);
     // The four sorts run through the scatter mode.
     const auto SortWith = [this](TCommandClass Class, const char* Where) {
         return [this, Class, Where] {
@@ -317,11 +360,6 @@ void TfrmMain::CreateActions() {
     actDataSortDescendingY->OnExecute =
         SortWith(TCommandClass::Of<TSortDescendingYCommand>("TSortDescendingYCommand"),
                  "actDataSortDescendingYExecute");
-    actDataExport =
-        Make("actDataExport", "E&xport...", "Export data|Export data to file or clipboard");
-    actDataExport->setShortcut(QKeySequence("Ctrl+E"));
-    actDataExport->setIcon(S->standardIcon(QStyle::SP_DialogSaveButton));
-    Kind(actDataExport, ckExportData);
     actDataExport->OnExecute = [this] {
         auto* Mode = FApp->ModeManager().FindMode<TDigitizingMode>();
         if (!Mode)
@@ -329,12 +367,8 @@ void TfrmMain::CreateActions() {
         Mode->Export();
     };
 
-    actHelpContents = Make("actHelpContents", "&Contents", "Help|Display help contents");
-    actHelpContents->setIcon(DrawnIcon(EIcon::Help));
     actHelpContents->OnExecute = [] { ShowHelpTopic(MainHelpContext); };
-    actHelpIndex = Make("actHelpIndex", "&Index", "Help index|Display help index");
     actHelpIndex->OnExecute = [] { ShowHelpTopic(MainHelpContext); };
-    actHelpAbout = Make("actHelpAbout", "&About...", "About|About Korvane");
     actHelpAbout->OnExecute = [this] {
         TfrmAbout About(this);
         About.exec();
