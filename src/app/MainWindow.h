@@ -59,6 +59,8 @@ public:
     void OpenImage(const QString& FileName);
     // Runs the close-image procedure; answers whether no image is open afterwards.
     bool CloseImage();
+    // Scans a page from scanner Source and opens the work on it, closing the open image first.
+    void Acquire(int Source);
     // Rebuilds the idle guide when no mode is current.
     void RefreshIdleGuide();
     // The text of the coordinate read-out.
@@ -117,6 +119,8 @@ public:
     void DigitizationDeleted(TDigitization& Digitization, std::int32_t Index) override;
     void DigitizationInserted(TDigitization& Digitization, std::int32_t Index) override;
     void StatusMessageChanged() override;
+    void FileOpened() override;
+    void FileClosed() override;
     // ICommandManagerListener
     void CommandStatesChanged(TCommandManager& Sender) override;
     // IModeManagerListener
@@ -174,10 +178,8 @@ private:
     void FollowingEnded();
     bool FollowerRunning() const;
     void SaveImageAs();
-    void Acquire(int Source);
     bool KeyDown(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
     bool KeyUp(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
-    TArgumentList PanelAndWindow();
 
     std::unique_ptr<TKorvaneApplication> FApp;
     std::unique_ptr<TGuideContentContainer> FGuide;
@@ -191,5 +193,9 @@ private:
     // The follower enhancements, kept in "Korvane5.ext" beside "Korvane5.app".
     TEnhancementSettings FEnhancements;
 };
+
+// The caption of the main window while File is the open image ("" for none): the file's
+// name without its folder, " - " and the program's Title, or just the Title.
+std::string MainWindowCaption(const std::string& Title, const std::string& File);
 
 } // namespace korvane

@@ -16,29 +16,19 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <filesystem>
 
 namespace korvane {
 
 // The main window's image files: opening, closing, saving the working image and acquiring
 // from a scanner.
 
-TArgumentList TfrmMain::PanelAndWindow() {
-    return {pzImage, static_cast<QWidget*>(this)};
-}
-
 void TfrmMain::OpenImage(const QString& FileName) {
     if (FApp->FileIsOpen() && !CloseImage())
         return;
     const std::string Name = FileName.toStdString();
     try {
-        ExecuteCommand(FApp->History(), std::make_unique<TOpenFileCommand>(),
-                       {&Name, pzImage, static_cast<QWidget*>(this)});
-        if (FApp->Count() > 0) {
-            lbDigs->setCurrentRow(0);
-            ActivateDigitization(0);
-        }
-        UpdateUndoRedoCaptions();
-        RefreshIdleGuide();
+        ExecuteCommand(FApp->History(), std::make_unique<TOpenFileCommand>(), {&Name, pzImage});
     } catch (const std::exception& Error) {
         // A picture whose work could not be opened is not left on the screen.
         if (!FApp->FileIsOpen() && pzImage->HasImage())
@@ -46,21 +36,14 @@ void TfrmMain::OpenImage(const QString& FileName) {
         FApp->Prompter().Ask(EMessageKind::Error,
                              std::string("Error opening file: ") + Error.what(), mbOK);
     }
-    CommandStatesChanged(FApp->CommandManager());
 }
 
 bool TfrmMain::CloseImage() {
     try {
-        ExecuteCommand(FApp->History(), std::make_unique<TCloseFileCommand>(), PanelAndWindow());
+        ExecuteCommand(FApp->History(), std::make_unique<TCloseFileCommand>(), {pzImage});
     } catch (const std::exception& Error) {
         ShowException(Error);
     }
-    if (!FApp->FileIsOpen()) {
-        SetDigitizationListEnabled(false);
-        UpdateUndoRedoCaptions();
-    }
-    RefreshIdleGuide();
-    CommandStatesChanged(FApp->CommandManager());
     return !FApp->FileIsOpen();
 }
 
@@ -82,24 +65,35 @@ void TfrmMain::SaveImageAs() {
 void TfrmMain::Acquire(int Source) {
     if (FApp->FileIsOpen() && !CloseImage())
         return;
-    TWorkingImage Image;
-    {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        try {
-            Image = TScanner::Instance().Acquire(Source);
-        } catch (...) {
-            QGuiApplication::restoreOverrideCursor();
-            throw;
-        }
-        QGuiApplication::restoreOverrideCursor();
+    ExecuteCommand(FApp->History(), std::make_unique<TAcquireCommand>(),
+                   {static_cast<std::int32_t>(Source), pzImage});
+}
+
+// The window follows the work on an image opening and closing.
+void TfrmMain::FileOpened() {
+    setWindowTitle(QString::fromStdString(
+        MainWindowCaption(FApp->Title, FApp->FileParameters().ImageFileName())));
+    if (FApp->Count() > 0) {
+        lbDigs->setCurrentRow(0);
+        ActivateDigitization(0);
     }
-    pzImage->SetImage(std::move(Image.Image));
-    pzImage->View().SetPaintBoxCursor(CursorBasic);
-    TPanelScaleRecord Record(pzImage->Scale(), pzImage->View());
-    FApp->NewFile(Record);
     UpdateUndoRedoCaptions();
     RefreshIdleGuide();
     CommandStatesChanged(FApp->CommandManager());
+}
+
+void TfrmMain::FileClosed() {
+    setWindowTitle(QString::fromStdString(MainWindowCaption(FApp->Title, {})));
+    SetDigitizationListEnabled(false);
+    UpdateUndoRedoCaptions();
+    RefreshIdleGuide();
+    CommandStatesChanged(FApp->CommandManager());
+}
+
+std::string MainWindowCaption(const std::string& Title, const std::string& File) {
+    if (File.empty())
+        return Title;
+    return std::filesystem::path(File).filename().string() + " - " + Title;
 }
 
 } // namespace korvane

@@ -76,6 +76,11 @@ std::int32_t TKorvaneApplication::ScatterCount() const {
 }
 
 void TKorvaneApplication::OpenFile(const std::string& ImageFileName, IScaleRecordOwner& Panel) {
+    OpenWork(ImageFileName, Panel);
+    NotifyFileState(&IApplicationListener::FileOpened);
+}
+
+void TKorvaneApplication::OpenWork(const std::string& ImageFileName, IScaleRecordOwner& Panel) {
     TFlagScope Scope(FOpening);
     FFileParameters->Open(ImageFileName, Panel);
     FCommandManager->EnableCommands(CommandsRequiring(rqFile | rqImage | rqView) +
@@ -94,13 +99,16 @@ void TKorvaneApplication::OpenFile(const std::string& ImageFileName, IScaleRecor
 }
 
 void TKorvaneApplication::NewFile(IScaleRecordOwner&) {
-    TFlagScope Scope(FOpening);
-    FFileParameters->NewImage();
-    FCommandManager->EnableCommands(CommandsRequiring(rqFile | rqImage | rqView) +
-                                    TCommandKinds{ckCloseFile});
-    FFileIsOpen = true;
-    FFileIsDirty = true;
-    FImageIsDirty = true;
+    {
+        TFlagScope Scope(FOpening);
+        FFileParameters->NewImage();
+        FCommandManager->EnableCommands(CommandsRequiring(rqFile | rqImage | rqView) +
+                                        TCommandKinds{ckCloseFile});
+        FFileIsOpen = true;
+        FFileIsDirty = true;
+        FImageIsDirty = true;
+    }
+    NotifyFileState(&IApplicationListener::FileOpened);
 }
 
 void TKorvaneApplication::QuerySave(bool& CanClose, bool& Save) {
@@ -123,6 +131,12 @@ void TKorvaneApplication::QuerySave(bool& CanClose, bool& Save) {
 
 void TKorvaneApplication::CloseFile(const IScaleRecordOwner& Panel) {
     Assert(FFileIsOpen, "CloseFile");
+    CloseWork(Panel);
+    if (!FFileIsOpen)
+        NotifyFileState(&IApplicationListener::FileClosed);
+}
+
+void TKorvaneApplication::CloseWork(const IScaleRecordOwner& Panel) {
     TFlagScope Scope(FClosing);
     bool CanClose = true;
     if (auto* Confirm = dynamic_cast<IConfirmClose*>(FModeManager->CurrentMode()))
@@ -198,6 +212,11 @@ void TKorvaneApplication::SetStatusMessage(const std::string& Text) {
     FStatusMessage = Text;
     for (IApplicationListener* L : std::vector(FListeners))
         L->StatusMessageChanged();
+}
+
+void TKorvaneApplication::NotifyFileState(void (IApplicationListener::*Notice)()) {
+    for (IApplicationListener* L : std::vector(FListeners))
+        (L->*Notice)();
 }
 
 void TKorvaneApplication::AddListener(IApplicationListener* Listener) {

@@ -26,6 +26,10 @@ public:
     // After Digitization entered the list at Index.
     virtual void DigitizationInserted(TDigitization& Digitization, std::int32_t Index) = 0;
     virtual void StatusMessageChanged() = 0;
+    // After the work on an image was opened (from a file or a scanner) or closed; the window
+    // follows with its caption, list and guide.
+    virtual void FileOpened() {}
+    virtual void FileClosed() {}
 };
 
 // A mode that must agree before the image closes (the line modes, while following).
@@ -106,6 +110,10 @@ public:
     void Exit();
 
 private:
+    void OpenWork(const std::string& ImageFileName, IScaleRecordOwner& Panel);
+    void CloseWork(const IScaleRecordOwner& Panel);
+    void NotifyFileState(void (IApplicationListener::*Notice)());
+
     std::string FStatusMessage;
     std::string FParameterFileName;
     IPrompter& FPrompter;

@@ -31,6 +31,15 @@ struct TEvents : IApplicationListener {
                       (App->Opening() ? " opening" : ""));
     }
     void StatusMessageChanged() override { Log.push_back("status " + App->StatusMessage()); }
+    // Sent once the application is in its new state, no longer opening or closing.
+    void FileOpened() override {
+        Log.push_back(std::string("opened") +
+                      (App->FileIsOpen() && !App->Opening() ? "" : " early"));
+    }
+    void FileClosed() override {
+        Log.push_back(std::string("closed") +
+                      (!App->FileIsOpen() && !App->Closing() ? "" : " early"));
+    }
 };
 
 // An application over a private settings folder, with an image panel's coordinate system.
@@ -94,7 +103,7 @@ TEST_F(KorvaneApplication, OpeningInsertsTheStoredDataSetsInOrder) {
     StoreDataSets({"A", "B", "C"});
     App->OpenFile(Image, Panel);
     EXPECT_EQ(Events.Log, (std::vector<std::string>{"inserted A 0 opening", "inserted B 1 opening",
-                                                    "inserted C 2 opening"}));
+                                                    "inserted C 2 opening", "opened"}));
     EXPECT_FALSE(App->Opening());
     EXPECT_TRUE(App->FileIsOpen());
     EXPECT_FALSE(App->FileIsDirty());
@@ -118,7 +127,8 @@ TEST_F(KorvaneApplication, ClosingAnUnchangedImageAsksNothingAndWritesItsFile) {
     EXPECT_TRUE(std::filesystem::exists(ParFile));
     EXPECT_FALSE(App->FileIsOpen());
     EXPECT_FALSE(App->CommandManager().Enabled(ckCloseFile));
-    EXPECT_EQ(Events.Log.back(), "deleted A 0 closing");
+    EXPECT_EQ(Events.Log, (std::vector<std::string>{"inserted A 0 opening", "opened",
+                                                    "deleted A 0 closing", "closed"}));
     App->OpenFile(Image, Panel);
     ASSERT_EQ(App->Count(), 1);
     EXPECT_EQ(App->Digitization(0).Name(), "A");
@@ -155,6 +165,7 @@ TEST_F(KorvaneApplication, CancelLeavesEverythingAsItWas) {
     EXPECT_FALSE(App->Closing());
     EXPECT_EQ(App->Count(), 1);
     EXPECT_FALSE(std::filesystem::exists(App->FileParameters().ParameterFileName()));
+    EXPECT_EQ(Events.Log, (std::vector<std::string>{"opened", "inserted A 0"}));
 }
 
 TEST_F(KorvaneApplication, AnAcquiredImageWritesNothing) {
@@ -167,6 +178,8 @@ TEST_F(KorvaneApplication, AnAcquiredImageWritesNothing) {
     EXPECT_FALSE(App->FileIsOpen());
     EXPECT_EQ(App->Count(), 0);
     EXPECT_FALSE(std::filesystem::exists(Dir / "par") && !std::filesystem::is_empty(Dir / "par"));
+    EXPECT_EQ(Events.Log, (std::vector<std::string>{"opened", "inserted Scan 0",
+                                                    "deleted Scan 0 closing", "closed"}));
 }
 
 TEST_F(KorvaneApplication, ADamagedParameterFileKeepsTheImageClosed) {

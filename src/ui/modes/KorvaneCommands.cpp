@@ -4,14 +4,13 @@
 #include "image/ImageFormats.h"
 #include "image/PanelScale.h"
 #include "image/ScaleSystem.h"
+#include "image/Scanner.h"
 #include "interaction/KorvaneApplication.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QGuiApplication>
-#include <QWidget>
-#include <filesystem>
 
 namespace korvane {
 
@@ -41,11 +40,6 @@ private:
     bool FSet = true;
 };
 
-void SetCaption(QWidget* MainWindow, const std::string& File) {
-    if (MainWindow)
-        MainWindow->setWindowTitle(QString::fromStdString(MainWindowCaption(File)));
-}
-
 TKorvanePanel& PanelOf(const TArgumentList& Arguments, std::int32_t Index, const char* Where) {
     TKorvanePanel* Panel = Arguments.Object<TKorvanePanel>(Index);
     if (!Panel)
@@ -61,13 +55,6 @@ TKorvanePanel& ViewPanel(const TArgumentList& Arguments, const char* Where) {
 }
 
 } // namespace
-
-std::string MainWindowCaption(const std::string& File) {
-    const std::string Title = KorvaneApp ? KorvaneApp->Title : std::string("Korvane 5");
-    if (File.empty())
-        return Title;
-    return std::filesystem::path(File).filename().string() + " - " + Title;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Defining the coordinate system
@@ -116,6 +103,37 @@ void TDefineScaleCommand::Redo() {
 // ---------------------------------------------------------------------------------------------
 // Opening and closing
 
+namespace {
+
+// Shows Image in the panel and opens the work on it: from FileName, or without a file.
+void OpenWork(TKorvaneApplication& Korvane, TKorvanePanel& Panel, QImage Image,
+              const std::string* FileName) {
+    Panel.SetImage(std::move(Image));
+    Panel.View().SetPaintBoxCursor(CursorBasic);
+    TPanelScaleRecord Record(Panel.Scale(), Panel.View());
+    if (FileName)
+        Korvane.OpenFile(*FileName, Record);
+    else
+        Korvane.NewFile(Record);
+}
+
+} // namespace
+
+void TAcquireCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneApplication& Korvane = App("TAcquireCommand.Execute");
+    if (Korvane.FileIsOpen())
+        throw EAssertion("TAcquireCommand.Execute");
+    TKorvaneCommand::Execute(Arguments);
+    const std::int32_t Source = Arguments.Integer(0);
+    TKorvanePanel& Panel = PanelOf(Arguments, 1, "TAcquireCommand.Execute");
+    TWorkingImage Image;
+    {
+        TWaitCursor Wait;
+        Image = TScanner::Instance().Acquire(Source);
+    }
+    OpenWork(Korvane, Panel, std::move(Image.Image), nullptr);
+}
+
 void TOpenFileCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneApplication& Korvane = App("TOpenFileCommand.Execute");
     if (Korvane.FileIsOpen())
@@ -123,28 +141,20 @@ void TOpenFileCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
     const std::string* FileName = Arguments.Object<std::string>(0);
     TKorvanePanel& Panel = PanelOf(Arguments, 1, "TOpenFileCommand.Execute");
-    QWidget* MainWindow = Arguments.Object<QWidget>(2);
     if (!FileName)
         throw EAssertion("TOpenFileCommand.Execute");
-
     TWorkingImage Image;
     {
         TWaitCursor Wait;
         Image = LoadImageFile(*FileName);
     }
-    Panel.SetImage(std::move(Image.Image));
-    Panel.View().SetPaintBoxCursor(CursorBasic);
-    TPanelScaleRecord Record(Panel.Scale(), Panel.View());
-    Korvane.OpenFile(*FileName, Record);
-    if (Korvane.FileIsOpen())
-        SetCaption(MainWindow, Korvane.FileParameters().ImageFileName());
+    OpenWork(Korvane, Panel, std::move(Image.Image), FileName);
 }
 
 void TCloseFileCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneApplication& Korvane = App("TCloseFileCommand.Execute");
     TKorvaneCommand::Execute(Arguments);
     TKorvanePanel& Panel = PanelOf(Arguments, 0, "TCloseFileCommand.Execute");
-    QWidget* MainWindow = Arguments.Object<QWidget>(1);
     TPanelScaleRecord Record(Panel.Scale(), Panel.View());
     Korvane.CloseFile(Record);
     if (Korvane.FileIsOpen())
@@ -152,7 +162,6 @@ void TCloseFileCommand::Execute(const TArgumentList& Arguments) {
     Panel.Scale().UndefineScale();
     Panel.View().SetPaintBoxCursor(0);
     Panel.ClearImage();
-    SetCaption(MainWindow, {});
 }
 
 void TExitCommand::Execute(const TArgumentList& Arguments) {

@@ -35,8 +35,18 @@ private:
     std::unique_ptr<TScaleSystem> FNewDefinedSystem, FNewCurrentSystem;
 };
 
-// Opens an image file. Arguments: [0] the file name (std::string), [1] the image panel,
-// [2] the main window (its caption shows the file's name).
+// Acquires an image from a scanner and opens the work on it, without a file. Arguments:
+// [0] the scanner's index in the scanner list (integer), [1] the image panel. No image may be
+// open.
+class TAcquireCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqFile; }
+};
+
+// Opens an image file. Arguments: [0] the file name (std::string), [1] the image panel. No
+// image may be open.
 class TOpenFileCommand : public TKorvaneCommand {
 public:
     void Execute(const TArgumentList& Arguments) override;
@@ -44,7 +54,7 @@ public:
     TRequirements Requirements() const override { return rqFile; }
 };
 
-// Closes the image, asking first. Arguments: [0] the image panel, [1] the main window.
+// Closes the image, asking first. Arguments: [0] the image panel.
 class TCloseFileCommand : public TKorvaneCommand {
 public:
     void Execute(const TArgumentList& Arguments) override;
@@ -126,9 +136,5 @@ public:
     bool CanUndo() const override { return false; }
     TRequirements Requirements() const override { return rqView; }
 };
-
-// The caption of the main window while File is the open image ("" for none): the file's
-// name without its folder, " - " and the program's title, or just the title.
-std::string MainWindowCaption(const std::string& File);
 
 } // namespace korvane
