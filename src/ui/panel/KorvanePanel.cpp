@@ -1,6 +1,7 @@
 #include "ui/panel/KorvanePanel.h"
 
 #include "core/Errors.h"
+#include "image/AxisMapping.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -31,54 +32,6 @@ int GPenCursorSize = 3;
 
 constexpr QRgb Green = 0xFF00FF00u;
 constexpr std::uint32_t InvertMask = 0x00FFFFFFu;
-
-// Number * Numerator / Denominator rounded to the nearest integer, halves away from zero,
-// in 64 bits; Denominator > 0.
-std::int64_t MulDiv64(std::int64_t Number, std::int64_t Numerator, std::int64_t Denominator) {
-    const std::int64_t P = Number * Numerator;
-    const std::int64_t Q = P / Denominator;
-    const std::int64_t R = P % Denominator;
-    if (2 * (R < 0 ? -R : R) >= Denominator)
-        return Q + (P < 0 ? -1 : 1);
-    return Q;
-}
-
-std::int64_t CeilDiv(std::int64_t A, std::int64_t B) {
-    const std::int64_t Q = A / B;
-    return (A % B != 0 && (A > 0) == (B > 0)) ? Q + 1 : Q;
-}
-
-// One axis of the view mapping: image pixel X covers the device pixels from BlockStart(X)
-// up to BlockStart(X + 1).
-struct TAxisMapping {
-    std::int64_t WindowOrg, WindowExt, ViewportOrg, ViewportExt;
-
-    std::int64_t BlockStart(std::int64_t X) const {
-        return MulDiv64(X - WindowOrg, ViewportExt, WindowExt) + ViewportOrg;
-    }
-    // The image pixel shown at device pixel C: the last one whose block starts at or before
-    // C (when zoomed out several blocks are empty).
-    std::int64_t PixelAt(std::int64_t C) const {
-        std::int64_t X =
-            WindowOrg + CeilDiv((2 * (C - ViewportOrg) + 1) * WindowExt, 2 * ViewportExt) - 1;
-        while (BlockStart(X + 1) <= C)
-            ++X;
-        while (BlockStart(X) > C)
-            --X;
-        return X;
-    }
-};
-
-TAxisMapping HorzMapping(const TScaleSystem& V) {
-    return {V.WindowOrg.X, V.WindowExt.X, V.ViewportOrg.X, V.ViewportExt.X};
-}
-TAxisMapping VertMapping(const TScaleSystem& V) {
-    return {V.WindowOrg.Y, V.WindowExt.Y, V.ViewportOrg.Y, V.ViewportExt.Y};
-}
-
-bool MappingUsable(const TScaleSystem& V) {
-    return V.WindowExt.X > 0 && V.WindowExt.Y > 0 && V.ViewportExt.X > 0 && V.ViewportExt.Y > 0;
-}
 
 // The scale-point marker: a filled circle in the 8 x 8 box from (x - 4, y - 4), the right
 // and bottom edge of the bounding square left out.
