@@ -1,6 +1,7 @@
 #include "image/PanZoomView.h"
 
 #include "core/Numerics.h"
+#include "image/AxisMapping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +16,12 @@ constexpr double MaxWindowExtent = 1 << 30;
 
 std::int32_t Sign(std::int32_t V) {
     return V < 0 ? -1 : 1;
+}
+
+// The smallest rectangle holding two normalised ones.
+TDeviceRect BoundingRect(const TDeviceRect& A, const TDeviceRect& B) {
+    return {std::min(A.Left, B.Left), std::min(A.Top, B.Top), std::max(A.Right, B.Right),
+            std::max(A.Bottom, B.Bottom)};
 }
 
 } // namespace
@@ -355,6 +362,20 @@ void TPanZoomView::EnableScrollBars() {
     Fire(LayoutChanged);
 }
 
+TDeviceRect TPanZoomView::HorzBarRect() const {
+    const std::int32_t Width = std::max(FUsableWidth - (FVert.Visible ? FVertBarWidth : 0), 0);
+    return {0, FUsableHeight - FHorzBarHeight, Width, FUsableHeight};
+}
+
+TDeviceRect TPanZoomView::VertBarRect() const {
+    const std::int32_t Height = std::max(FUsableHeight - (FHorz.Visible ? FHorzBarHeight : 0), 0);
+    return {FUsableWidth - FVertBarWidth, 0, FUsableWidth, Height};
+}
+
+bool TPanZoomView::ContainsDevicePoint(TLongintPoint P) const {
+    return P.X >= 0 && P.Y >= 0 && P.X < FPaintBox.X && P.Y < FPaintBox.Y;
+}
+
 std::int32_t TPanZoomView::ScrollPosition(bool Horizontal) const {
     const TScrollBarState& Bar = Horizontal ? FHorz : FVert;
     return Bar.Visible ? Bar.Position : -1;
@@ -550,6 +571,45 @@ void TPanZoomView::SetPenDown(bool Value) {
     Fire(OnPenChanged);
     for (IPanelListener* L : std::vector<IPanelListener*>(FListeners))
         L->PenStateChanged(*this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The pen on the screen
+
+std::int32_t TPanZoomView::LimitedPenWidth(std::int32_t Width) const {
+    const TScaleSystem& V = View();
+    std::int64_t Limit = 31;
+    if (FScale.ScaleDefined() && V.ViewportExt.X > 0)
+        Limit = std::clamp<std::int64_t>(31LL * V.WindowExt.X / V.ViewportExt.X, 1, 65535);
+    return Width <= 0 ? 1 : static_cast<std::int32_t>(std::min<std::int64_t>(Width, Limit));
+}
+
+std::int64_t TPanZoomView::PenWidthOnScreen(std::int32_t Width) const {
+    const TScaleSystem& V = View();
+    return V.WindowExt.X > 0 ? MulDiv64(Width, V.ViewportExt.X, V.WindowExt.X) : 0;
+}
+
+std::optional<TDeviceRect> TPanZoomView::StrokeRepaintRect(TLongintPoint From, TLongintPoint To,
+                                                           TLongintPoint FromDevice,
+                                                           TLongintPoint ToDevice,
+                                                           std::int32_t PenWidth) const {
+    const TScaleSystem& V = View();
+    if (!MappingUsable(V))
+        return std::nullopt;
+    const auto Int = [](std::int64_t Value) { return static_cast<std::int32_t>(Value); };
+    const std::int64_t Grow =
+        CeilDiv(static_cast<std::int64_t>(PenWidth) * V.ViewportExt.X, V.WindowExt.X) + 1;
+    const TDeviceRect Span = NormalizedRect(FromDevice, ToDevice);
+    const TDeviceRect Grown = {Int(Span.Left - Grow), Int(Span.Top - Grow), Int(Span.Right + Grow),
+                               Int(Span.Bottom + Grow)};
+    // The blocks of the image pixels within the pen's reach, and the device pixel after them.
+    const std::int32_t Reach = PenReach(PenWidth);
+    const TAxisMapping MX = HorzMapping(V), MY = VertMapping(V);
+    const TDeviceRect Blocks = {Int(MX.BlockStart(std::min(From.X, To.X) - Reach)),
+                                Int(MY.BlockStart(std::min(From.Y, To.Y) - Reach)),
+                                Int(MX.BlockStart(std::max(From.X, To.X) + Reach + 1)) + 1,
+                                Int(MY.BlockStart(std::max(From.Y, To.Y) + Reach + 1)) + 1};
+    return BoundingRect(Grown, Blocks);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace korvane {
@@ -151,6 +152,12 @@ public:
     bool ScrollToShow(TLongintPoint P);
     void DisableScrollBars();
     void EnableScrollBars();
+    // Where the widget puts the bars: the horizontal one along the bottom of the usable
+    // interior, the vertical one along its right edge; each ends where the other begins.
+    TDeviceRect HorzBarRect() const;
+    TDeviceRect VertBarRect() const;
+    // Whether a device point lies in the paint box.
+    bool ContainsDevicePoint(TLongintPoint P) const;
 
     // IPanelScroller, for the coordinate-system record.
     void RecomputeScrollBars() override { UpdateScrollBars(); }
@@ -171,6 +178,25 @@ public:
     bool NewStroke() const { return FNewStroke; }
     void SetNewStroke(bool Value) { FNewStroke = Value; }
     std::size_t SavedStateCount() const { return FSavedStates.size(); }
+
+    // The pen on the screen; pen widths count image pixels.
+    // The width the pen may have: at most 31 screen pixels in image pixels (truncated,
+    // 1 .. 65535) with a coordinate system, at most 31 without one, and at least 1.
+    std::int32_t LimitedPenWidth(std::int32_t Width) const;
+    // A pen's width on the screen, rounded (halves away from zero); 0 without a horizontal
+    // window extent.
+    std::int64_t PenWidthOnScreen(std::int32_t Width) const;
+    // How far beyond a stroke's end points the pen may change image pixels.
+    static std::int32_t PenReach(std::int32_t Width) { return Width / 2 + 2; }
+    // The device rectangle to repaint after a stroke from image point From to To, drawn as
+    // the mouse moved from device point FromDevice to ToDevice: the span of the two mouse
+    // positions grown by the pen's width on the screen (rounded up) and one pixel, together
+    // with the blocks of all image pixels within the pen's reach, which a mouse position
+    // rounded to the neighbouring image pixel would leave out at high zoom. Nothing while
+    // the view mapping has an extent that is not positive.
+    std::optional<TDeviceRect> StrokeRepaintRect(TLongintPoint From, TLongintPoint To,
+                                                 TLongintPoint FromDevice, TLongintPoint ToDevice,
+                                                 std::int32_t PenWidth) const;
 
     bool Movable = true;
     bool UseProportionalRubberBand = false;

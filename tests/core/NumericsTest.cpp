@@ -48,6 +48,38 @@ TEST(Numerics, MulDivRoundsTheQuotient) {
     EXPECT_THROW(MulDiv(2147483647, 2, 1), EMathError);
 }
 
+TEST(Numerics, MulDiv64RoundsLikeMulDivBeyondThirtyTwoBits) {
+    struct Case {
+        std::int64_t A, B, C, Out;
+    } Cases[] = {
+        {3, 1, 2, 2},
+        {-3, 1, 2, -2},
+        {5, 1, 4, 1},
+        {-7, 1, 4, -2},
+        {1, 1, 3, 0},
+        {std::int64_t{1} << 40, 3, 2, std::int64_t{3} << 39},
+        {-(std::int64_t{1} << 40) - 1, 1, 2, -(std::int64_t{1} << 39) - 1},
+        {2147483647, 2147483647, 1, std::int64_t{2147483647} * 2147483647},
+    };
+    for (const auto& C : Cases) {
+        EXPECT_EQ(MulDiv64(C.A, C.B, C.C), C.Out) << C.A << "*" << C.B << "/" << C.C;
+        if (C.A == static_cast<std::int32_t>(C.A) && C.Out == static_cast<std::int32_t>(C.Out)) {
+            EXPECT_EQ(MulDiv64(C.A, C.B, C.C),
+                      MulDiv(static_cast<std::int32_t>(C.A), static_cast<std::int32_t>(C.B),
+                             static_cast<std::int32_t>(C.C)));
+        }
+    }
+}
+
+TEST(Numerics, CeilDivRoundsUpWhateverTheSigns) {
+    struct Case {
+        std::int64_t A, B, Out;
+    } Cases[] = {{7, 2, 4}, {-7, 2, -3}, {7, -2, -3}, {-7, -2, 4},
+                 {6, 3, 2}, {-6, 3, -2}, {0, 5, 0}};
+    for (const auto& C : Cases)
+        EXPECT_EQ(CeilDiv(C.A, C.B), C.Out) << C.A << "/" << C.B;
+}
+
 TEST(Keys, FilterNumericKey) {
     for (char32_t Key : {U'\b', U'\t', U'\r', U'-', U'0', U'5', U'9', U'E', U'e', U'.'})
         EXPECT_EQ(FilterNumericKey(Key), Key) << int(Key);

@@ -1,7 +1,9 @@
 #include "image/PanZoomView.h"
 
 #include "core/Streams.h"
+#include "image/AxisMapping.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -479,4 +481,151 @@ TEST(PanZoomView, ClearingTheImageUndefinesTheScale) {
     F.V.ZoomToArea({0, 0, 10, 10}); // no image: nothing to zoom
     F.V.SetImage(0, 5);             // an empty image is no image
     EXPECT_FALSE(F.V.HasImage());
+}
+
+namespace {
+
+void DefineScale(TPanZoomView& V) {
+    V.Scale().SetFirstScalePoint({100, 400}, {0, 0});
+    V.Scale().SetSkewPoint({500, 400});
+    V.Scale().SetSecondScalePoint({500, 100}, {10, 30});
+    V.Scale().DefineScale(false, false);
+}
+
+} // namespace
+
+TEST(PanZoomView, ScrollBarsMeetAtTheCornerAndTheBoxHoldsItsPoints) {
+    struct TCase {
+        TLongintPoint Image, Panel;
+        TDeviceRect Horz, Vert;
+    };
+    const std::vector<TCase> Cases = {
+        {{800, 600}, {600, 500}, {0, 484, 584, 500}, {584, 0, 600, 484}},
+        {{800, 300}, {600, 500}, {0, 484, 600, 500}, {584, 0, 600, 484}},
+        {{300, 800}, {600, 500}, {0, 484, 584, 500}, {584, 0, 600, 500}},
+        // A panel thinner than the bars gives them no length rather than a negative one.
+        {{800, 600}, {10, 10}, {0, -6, 0, 10}, {-6, 0, 10, 0}},
+    };
+    for (const TCase& C : Cases) {
+        TViewFixture F(C.Image.X, C.Image.Y, C.Panel.X, C.Panel.Y);
+        SCOPED_TRACE(std::to_string(C.Image.X) + "x" + std::to_string(C.Image.Y) + " in " +
+                     std::to_string(C.Panel.X) + "x" + std::to_string(C.Panel.Y));
+        EXPECT_EQ(F.V.HorzBarRect(), C.Horz);
+        EXPECT_EQ(F.V.VertBarRect(), C.Vert);
+    }
+
+    TViewFixture F(800, 600, 600, 500);
+    ASSERT_EQ(F.V.PaintBoxSize(), (TLongintPoint{584, 484}));
+    for (TLongintPoint P : {TLongintPoint{0, 0}, TLongintPoint{583, 483}})
+        EXPECT_TRUE(F.V.ContainsDevicePoint(P)) << P.X << ", " << P.Y;
+    for (TLongintPoint P :
+         {TLongintPoint{584, 0}, TLongintPoint{0, 484}, TLongintPoint{-1, 5}, TLongintPoint{5, -1}})
+        EXPECT_FALSE(F.V.ContainsDevicePoint(P)) << P.X << ", " << P.Y;
+}
+
+TEST(PanZoomView, PenWidthIsLimitedToThirtyOneScreenPixels) {
+    struct TCase {
+        bool Defined;
+        double Zoom; // ZoomBy factor
+        std::int32_t Width, Limited;
+    };
+    const std::vector<TCase> Cases = {
+        {false, 1.0, 50, 31},
+        {false, 0.25, 20, 20}, // without a coordinate system the zoom does not matter
+        {false, 1.0, 0, 1},
+        {false, 1.0, -3, 1},
+        {true, 0.5, 50, 15}, // 31 x 400 / 800, truncated
+        {true, 0.5, 10, 10},
+        {true, 0.25, 50, 7},
+        {true, 1.0 / 16, 5, 1},                      // 31 / 16 is less than 2
+        {true, TPanZoomView::ZoomOutFactor, 50, 41}, // 31 x 1066 / 800
+        {true, 3000.0, 70000, 65535},                // 93000 is beyond the limit's limit
+        {true, 3000.0, 40000, 40000},
+        {true, 3000.0, -1, 1},
+    };
+    for (const TCase& C : Cases) {
+        TViewFixture F(800, 600, 400, 300);
+        if (C.Defined)
+            DefineScale(F.V);
+        F.V.ZoomBy(C.Zoom);
+        EXPECT_EQ(F.V.LimitedPenWidth(C.Width), C.Limited)
+            << (C.Defined ? "defined, zoom " : "zoom ") << C.Zoom << ", width " << C.Width;
+    }
+}
+
+TEST(PanZoomView, PenWidthOnTheScreenRoundsHalvesUp) {
+    struct TCase {
+        double Zoom; // ZoomBy factor
+        std::int32_t Width;
+        std::int64_t OnScreen;
+    };
+    const std::vector<TCase> Cases = {
+        {1.0, 5, 5}, {0.25, 4, 16}, {0.75, 4, 5}, // 5.33
+        {2.0, 1, 1},                              // 0.5
+        {2.0, 5, 3},                              // 2.5
+        {2.0, 4, 2},
+    };
+    for (const TCase& C : Cases) {
+        TViewFixture F(800, 600, 400, 300);
+        F.V.ZoomBy(C.Zoom);
+        EXPECT_EQ(F.V.PenWidthOnScreen(C.Width), C.OnScreen)
+            << "zoom " << C.Zoom << ", width " << C.Width;
+    }
+    TViewFixture F(800, 600, 400, 300);
+    F.V.Scale().CurrentScaleSystem().WindowExt.X = 0;
+    EXPECT_EQ(F.V.PenWidthOnScreen(5), 0);
+}
+
+TEST(PanZoomView, StrokeRepaintCoversThePensReachAndTheMouse) {
+    // At actual size: the mouse span grown by the pen's width and one, and the pixels within
+    // the reach of 3 with the device pixel after them.
+    TViewFixture Actual(800, 600, 400, 300);
+    EXPECT_EQ(Actual.V.StrokeRepaintRect({10, 10}, {20, 10}, {10, 10}, {20, 10}, 3),
+              (TDeviceRect{6, 6, 25, 15}));
+
+    struct TCase {
+        double Zoom; // ZoomBy factor
+        std::int32_t ScrollX, ScrollY, Width;
+        TLongintPoint FromDevice, ToDevice;
+    };
+    const std::vector<TCase> Cases = {
+        {1.0, 0, 0, 1, {5, 5}, {40, 9}},
+        // Zoom 4: the mouse at (9, 9) is rounded to image pixel 2, whose block starts at 8.
+        {0.25, 0, 0, 1, {9, 9}, {13, 9}},
+        {0.25, 30, 12, 7, {101, 50}, {60, 3}},
+        {0.75, 17, 5, 4, {33, 80}, {34, 81}},
+        {1.0 / 16, 3, 3, 2, {7, 7}, {7, 7}},
+        {3.0, 100, 40, 31, {10, 10}, {50, 20}}, // zoomed out: many pixels to a block
+    };
+    for (const TCase& C : Cases) {
+        TViewFixture F(800, 600, 400, 300);
+        F.V.ZoomBy(C.Zoom);
+        F.V.ScrollHorizontally(C.ScrollX);
+        F.V.ScrollVertically(C.ScrollY);
+        SCOPED_TRACE("zoom " + std::to_string(C.Zoom) + ", width " + std::to_string(C.Width));
+        const TScaleSystem& S = F.S();
+        const TLongintPoint From = S.ScreenToImage(C.FromDevice);
+        const TLongintPoint To = S.ScreenToImage(C.ToDevice);
+        const auto R = F.V.StrokeRepaintRect(From, To, C.FromDevice, C.ToDevice, C.Width);
+        ASSERT_TRUE(R.has_value());
+        // Every image pixel the pen can have changed has its whole block inside.
+        const std::int32_t Reach = TPanZoomView::PenReach(C.Width);
+        const TAxisMapping H = HorzMapping(S), V = VertMapping(S);
+        EXPECT_LE(R->Left, H.BlockStart(std::min(From.X, To.X) - Reach));
+        EXPECT_LE(R->Top, V.BlockStart(std::min(From.Y, To.Y) - Reach));
+        EXPECT_GE(R->Right, H.BlockStart(std::max(From.X, To.X) + Reach + 1));
+        EXPECT_GE(R->Bottom, V.BlockStart(std::max(From.Y, To.Y) + Reach + 1));
+        // So has the pen around both mouse positions.
+        const std::int64_t Pen = F.V.PenWidthOnScreen(C.Width);
+        const TDeviceRect Span = NormalizedRect(C.FromDevice, C.ToDevice);
+        EXPECT_LE(R->Left, Span.Left - Pen);
+        EXPECT_LE(R->Top, Span.Top - Pen);
+        EXPECT_GE(R->Right, Span.Right + Pen);
+        EXPECT_GE(R->Bottom, Span.Bottom + Pen);
+    }
+
+    // Without a usable mapping there is nothing to repaint.
+    TViewFixture F(800, 600, 400, 300);
+    F.V.Scale().CurrentScaleSystem().ViewportExt.Y = 0;
+    EXPECT_FALSE(F.V.StrokeRepaintRect({1, 1}, {2, 2}, {1, 1}, {2, 2}, 3).has_value());
 }

@@ -17,6 +17,10 @@ namespace korvane {
 
 namespace {
 
+QRect QRectOf(const TDeviceRect& R) {
+    return QRect(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
+}
+
 QString FirstLocalFile(const QMimeData* Data) {
     if (!Data || !Data->hasUrls() || Data->urls().isEmpty())
         return {};
@@ -98,14 +102,9 @@ void TKorvanePanel::Layout() {
     const TLongintPoint Box = FView.PaintBoxSize();
     const TScrollBarState& H = FView.HorzScrollBar();
     const TScrollBarState& V = FView.VertScrollBar();
-    const int W = FView.UsableWidth();
-    const int Ht = FView.UsableHeight();
     FPaintBox->setGeometry(0, 0, Box.X, Box.Y);
-    // The horizontal bar ends where the vertical one begins, and the other way round.
-    FHorz->setGeometry(0, Ht - FBarExtent, std::max(W - (V.Visible ? FBarExtent : 0), 0),
-                       FBarExtent);
-    FVert->setGeometry(W - FBarExtent, 0, FBarExtent,
-                       std::max(Ht - (H.Visible ? FBarExtent : 0), 0));
+    FHorz->setGeometry(QRectOf(FView.HorzBarRect()));
+    FVert->setGeometry(QRectOf(FView.VertBarRect()));
     SyncScrollBars();
     FHorz->setVisible(H.Visible);
     FVert->setVisible(V.Visible);
@@ -201,8 +200,7 @@ IUiDispatcher& TKorvanePanel::Dispatcher() {
 }
 
 bool TKorvanePanel::ContainsScreenPoint(TLongintPoint Screen) const {
-    const TLongintPoint Box = FView.PaintBoxSize();
-    return Screen.X >= 0 && Screen.Y >= 0 && Screen.X < Box.X && Screen.Y < Box.Y;
+    return FView.ContainsDevicePoint(Screen);
 }
 
 void TKorvanePanel::AddOverlay(IViewOverlay* Overlay) {

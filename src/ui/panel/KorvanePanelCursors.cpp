@@ -1,4 +1,3 @@
-#include "core/Numerics.h"
 #include "ui/panel/KorvanePanel.h"
 #include "ui/panel/PaintBox.h"
 
@@ -150,11 +149,9 @@ void TKorvanePanel::SetPaintBoxCursor(std::int16_t Number) {
 }
 
 void TKorvanePanel::RebuildPenCursor() {
-    const TScaleSystem& V = FView.View();
-    std::int64_t S = 2;
-    if (V.WindowExt.X > 0)
-        S = MulDiv64(FPenWidth, V.ViewportExt.X, V.WindowExt.X) + 2;
-    // A pen wider than the cursor shows as the cursor's border.
+    // The pen's width on the screen and a pixel on either side; a pen wider than the cursor
+    // shows as the cursor's border.
+    const std::int64_t S = FView.PenWidthOnScreen(FPenWidth) + 2;
     GPenCursorSize = static_cast<int>(std::clamp<std::int64_t>(S, 2, 32));
     FPenCursor = std::make_unique<QCursor>(PenCursorOfSize(GPenCursorSize));
     // Shown while painting; built earlier it would otherwise be saved with the states that

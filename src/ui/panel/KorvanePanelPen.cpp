@@ -1,8 +1,8 @@
 #include "core/Errors.h"
-#include "image/AxisMapping.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 // Painting on the working image with the pen: the paint modes and their colours, the pen
@@ -58,11 +58,7 @@ void TKorvanePanel::SetMarkingColor(TColor Color) {
 void TKorvanePanel::SetPenWidth(std::int32_t Width) {
     if (!HasImage())
         return;
-    const TScaleSystem& V = FView.View();
-    std::int64_t Limit = 31;
-    if (ScaleDefined() && V.ViewportExt.X > 0)
-        Limit = std::clamp<std::int64_t>(31LL * V.WindowExt.X / V.ViewportExt.X, 1, 65535);
-    FPenWidth = Width <= 0 ? 1 : static_cast<std::int32_t>(std::min<std::int64_t>(Width, Limit));
+    FPenWidth = FView.LimitedPenWidth(Width);
     if (FView.Painting())
         RebuildPenCursor();
     FView.NotifyPenWidthChanged();
@@ -79,34 +75,18 @@ void TKorvanePanel::StrokeTo(TLongintPoint Master) {
     DrawStroke(From, Master);
     FPenPos = Master;
 
-    // The device rectangle spanning the two mouse positions, grown by the pen's size on the
-    // screen; together with the blocks of the changed image pixels, which a mouse position
-    // rounded to the neighbouring image pixel would leave out at high zoom.
-    const TScaleSystem& V = FView.View();
-    if (!MappingUsable(V))
+    const std::optional<TDeviceRect> Changed =
+        FView.StrokeRepaintRect(From, Master, FLastStrokeDevice, FMouseDevice, FPenWidth);
+    if (!Changed)
         return;
-    const std::int64_t Grow =
-        CeilDiv(static_cast<std::int64_t>(FPenWidth) * V.ViewportExt.X, V.WindowExt.X) + 1;
-    const TDeviceRect Span = NormalizedRect(FLastStrokeDevice, FMouseDevice);
     FLastStrokeDevice = FMouseDevice;
-    QRect Changed(
-        QPoint(static_cast<int>(Span.Left - Grow), static_cast<int>(Span.Top - Grow)),
-        QPoint(static_cast<int>(Span.Right + Grow - 1), static_cast<int>(Span.Bottom + Grow - 1)));
-    const int Reach = FPenWidth / 2 + 2;
-    const TAxisMapping MX = HorzMapping(V), MY = VertMapping(V);
-    const QRect Blocks(
-        QPoint(static_cast<int>(MX.BlockStart(std::min(From.X, Master.X) - Reach)),
-               static_cast<int>(MY.BlockStart(std::min(From.Y, Master.Y) - Reach))),
-        QPoint(static_cast<int>(MX.BlockStart(std::max(From.X, Master.X) + Reach + 1)),
-               static_cast<int>(MY.BlockStart(std::max(From.Y, Master.Y) + Reach + 1))));
-    Changed |= Blocks;
-    RepaintDeviceRect({Changed.left(), Changed.top(), Changed.right() + 1, Changed.bottom() + 1});
+    RepaintDeviceRect(*Changed);
 }
 
 void TKorvanePanel::DrawStroke(TLongintPoint From, TLongintPoint To) {
     if (FImage.isNull())
         return;
-    const int Reach = FPenWidth / 2 + 2;
+    const int Reach = TPanZoomView::PenReach(FPenWidth);
     const QRect Box =
         QRect(QPoint(std::min(From.X, To.X) - Reach, std::min(From.Y, To.Y) - Reach),
               QPoint(std::max(From.X, To.X) + Reach, std::max(From.Y, To.Y) + Reach)) &
