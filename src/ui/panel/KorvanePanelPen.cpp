@@ -98,7 +98,8 @@ void TKorvanePanel::DrawStroke(TLongintPoint From, TLongintPoint To) {
     QImage Mask(Box.size(), QImage::Format_Grayscale8);
     Mask.fill(0);
     if (From == To) {
-        const double Radius2 = FPenWidth * FPenWidth / 4.0;
+        // In floating point: the square of a wide pen overflows an int.
+        const double Radius2 = static_cast<double>(FPenWidth) * FPenWidth / 4.0;
         for (int Y = 0; Y < Box.height(); ++Y)
             for (int X = 0; X < Box.width(); ++X) {
                 const double Dx = Box.left() + X - From.X, Dy = Box.top() + Y - From.Y;

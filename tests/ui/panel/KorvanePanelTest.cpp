@@ -377,6 +377,28 @@ TEST(KorvanePanel, PenWidthIsLimitedByTheZoom) {
     EXPECT_EQ(Empty.PenWidth(), 1);
 }
 
+TEST(KorvanePanel, AWidePenStillLeavesItsDot) {
+    // Zoomed far out the pen may be tens of thousands of image pixels wide; a stroke that does
+    // not move leaves a round dot that covers this whole image.
+    TPanelFixture F(100, 100, Filled(60, 60, qRgb(255, 255, 255)));
+    F.Panel.Scale().SetFirstScalePoint({5, 50}, {0.0, 0.0});
+    F.Panel.Scale().SetSkewPoint({50, 50});
+    F.Panel.Scale().SetSecondScalePoint({50, 5}, {1.0, 1.0});
+    F.Panel.Scale().DefineScale(false, false);
+    F.Panel.View().ZoomBy(3000.0);
+    F.Panel.View().SetPainting(true);
+    F.Panel.SetPenWidth(50000);
+    ASSERT_EQ(F.Panel.PenWidth(), 50000);
+    F.Panel.View().SetPenDown(true);
+    F.Move({0, 0});
+    F.Move({0, 0});
+    int White = 0;
+    for (int Y = 0; Y < 60; ++Y)
+        for (int X = 0; X < 60; ++X)
+            White += ImagePixel(F.Panel, X, Y) != qRgb(0, 0, 0);
+    EXPECT_EQ(White, 0);
+}
+
 TEST(KorvanePanel, PenCursorOutlinesThePenOnTheScreen) {
     struct TCase {
         int Width;
