@@ -57,6 +57,10 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Pare
     FApp->ModeManager().AddListener(this);
     FApp->FileParameters().AddListener(this);
     FApp->ModeManager().SetGuideContainer(FGuide.get());
+    // The image panel's buttons go to the mode that is current at each press and release.
+    pzImage->View().MouseHandler = [this] {
+        return dynamic_cast<IPanelMouseHandler*>(FApp->ModeManager().CurrentMode());
+    };
 
     UpdateUndoRedoCaptions();
     SetDigitizationListEnabled(false);
@@ -105,6 +109,7 @@ TfrmMain::~TfrmMain() {
     // Modes refer to the panel and the actions: end them while both exist.
     while (FApp->ModeManager().CurrentMode())
         FApp->ModeManager().EndMode();
+    pzImage->View().MouseHandler = nullptr;
     FApp->ApplicationParameters().RecentFiles().OnChange = nullptr;
     FApp->ModeManager().SetGuideContainer(nullptr);
     for (std::int32_t I = 0; I < FApp->Count(); ++I)

@@ -628,6 +628,8 @@ void TPanZoomView::MouseDown(TLongintPoint P, int Button, unsigned Shift) {
         FBand.Start(P);
     if (OnMouseDown)
         OnMouseDown(P, ActualOf(P), Button, Shift);
+    if (IPanelMouseHandler* Handler = MouseHandler ? MouseHandler() : nullptr)
+        Handler->PanelMouseDown(P, ActualOf(P), Button, Shift);
 }
 
 void TPanZoomView::MouseMove(TLongintPoint P, unsigned Shift) {
@@ -657,6 +659,8 @@ void TPanZoomView::MouseUp(TLongintPoint P, int Button, unsigned Shift) {
         FBand.Stop(P);
     if (OnMouseUp)
         OnMouseUp(P, ActualOf(P), Button, Shift);
+    if (IPanelMouseHandler* Handler = MouseHandler ? MouseHandler() : nullptr)
+        Handler->PanelMouseUp(P, ActualOf(P), Button, Shift);
 }
 
 void TPanZoomView::MouseLeave() {

@@ -12,6 +12,16 @@
 
 namespace korvane {
 
+// Takes the paint box's mouse buttons: the program's current mode.
+class IPanelMouseHandler {
+public:
+    virtual ~IPanelMouseHandler() = default;
+    virtual void PanelMouseDown(TLongintPoint Device, TDoublePoint Actual, int Button,
+                                unsigned Shift) = 0;
+    virtual void PanelMouseUp(TLongintPoint Device, TDoublePoint Actual, int Button,
+                              unsigned Shift) = 0;
+};
+
 class TPanZoomView;
 
 // Told by the image panel about paints and pen changes.
@@ -238,6 +248,9 @@ public:
     std::function<void(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift)>
         OnMouseDown, OnMouseUp;
     std::function<void(unsigned Shift, TLongintPoint Device, TLongintPoint Master)> OnMouseMove;
+    // Who takes a press or release after OnMouseDown and OnMouseUp: asked anew at every one,
+    // so the buttons always go to whatever is current then (none: nobody).
+    std::function<IPanelMouseHandler*()> MouseHandler;
     std::function<void()> OnMouseEnter, OnMouseLeave, OnClick, OnPaintBoxPaint;
     std::function<void()> OnZoomInBegin, OnZoomInEnd, OnZoomToArea, OnZoomOut;
     std::function<void()> OnSelectBegin, OnSelectEnd;

@@ -259,6 +259,17 @@ TEST_F(Digitizing, ScatterClicksAddPointsAndAClickOnAPointRemovesIt) {
     Window->actEditUndo->Execute(); // back, at the end
     ASSERT_EQ(Scatter->Count(), 3);
     EXPECT_EQ(Scatter->Last().X, 200);
+    // Clicks go to the current mode only: drawing the zoom area adds no point.
+    Window->actViewZoomToArea->Execute();
+    ASSERT_NE(dynamic_cast<TZoomingMode*>(Window->App().ModeManager().CurrentMode()), nullptr);
+    View().MouseDown({150, 150}, 1, 0);
+    View().MouseMove({250, 200}, 0);
+    View().MouseUp({250, 200}, 1, 0);
+    Settle();
+    EXPECT_EQ(Scatter->Count(), 3);
+    EXPECT_NE(dynamic_cast<TScatterMode*>(Window->App().ModeManager().CurrentMode()), nullptr);
+    Click(400, 120);
+    EXPECT_EQ(Scatter->Count(), 4);
 }
 
 TEST_F(Digitizing, ScatterSelectionsSortsAndDeletingTheSelection) {

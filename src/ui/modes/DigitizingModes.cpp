@@ -70,21 +70,8 @@ void TDigitizingMode::ReadArguments() {
         throw EAssertion("TDigitizingMode: no panel or data set");
 }
 
-void TDigitizingMode::InstallMouseHandlers() {
-    Panel->View().OnMouseDown = [this](TLongintPoint P, TDoublePoint A, int Button,
-                                       unsigned Shift) {
-        Guarded([&] { MouseDown(P, A, Button, Shift); });
-    };
-    Panel->View().OnMouseUp = [this](TLongintPoint P, TDoublePoint A, int Button, unsigned Shift) {
-        Guarded([&] { MouseUp(P, A, Button, Shift); });
-    };
-}
-
 void TDigitizingMode::Start(const TArgumentList& Arguments) {
     TKorvaneMode::Start(Arguments);
-    FSavedMouseDown = Panel->View().OnMouseDown;
-    FSavedMouseUp = Panel->View().OnMouseUp;
-    InstallMouseHandlers();
     Digitization->AddListener(this);
     Panel->View().AddListener(this);
     FListening = true;
@@ -99,8 +86,6 @@ void TDigitizingMode::Start(const TArgumentList& Arguments) {
 
 void TDigitizingMode::Stop() {
     TKorvaneMode::Stop();
-    Panel->View().OnMouseDown = FSavedMouseDown;
-    Panel->View().OnMouseUp = FSavedMouseUp;
     Panel->RepaintImage();
 }
 
@@ -114,9 +99,6 @@ void TDigitizingMode::UpdateSelectionCommands() {
     App().CommandManager().SetCommandsEnabled({ckSelectByArea, ckSelectAll, ckSelectNone},
                                               Digitization->ParamSet().IsComplete());
 }
-
-void TDigitizingMode::MouseDown(TLongintPoint, TDoublePoint, int, unsigned) {}
-void TDigitizingMode::MouseUp(TLongintPoint, TDoublePoint, int, unsigned) {}
 
 void TDigitizingMode::EditProperties() {
     const TCommandClass Class = PropertiesCommandClass();
@@ -271,7 +253,8 @@ void TLineMode::StartAutomatic(TLongintPoint P) {
 }
 
 void TLineMode::MouseDown(TLongintPoint Device, TDoublePoint, int Button, unsigned Shift) {
-    if (Button != 1)
+    // A press during a run does nothing: the run has the line.
+    if (Button != 1 || Line->Following())
         return;
     if (ExactlyShift(Shift))
         ManualPoint(Device);
@@ -286,7 +269,6 @@ void TLineMode::FollowingStarted(TLine&) {
     Commands.DisableCommands(CommandsRequiring(rqImage | rqView | rqScale | rqDigitization) +
                              TCommandKinds{ckEditPreferences});
     App().History().SetEnabled(false);
-    Panel->View().OnMouseDown = nullptr;
     Commands.DisableCommands({ckResume});
     Commands.EnableCommands({ckStop});
     App().SetStatusMessage(
@@ -301,8 +283,6 @@ void TLineMode::RunEnded() {
                            "Shift-click to digitize individual points on the line.");
     Commands.DisableCommands({ckStop});
     Panel->RepaintImage();
-    if (Active())
-        InstallMouseHandlers();
     App().History().DiscardTopIfNotUndoable();
     App().SetFileIsDirty(true);
     UpdateDigitizationCommands();

@@ -38,8 +38,6 @@ public:
     virtual TCommandClass ExportCommandClass() const = 0;
     virtual void UpdateDigitizationCommands();
     virtual void UpdateSelectionCommands();
-    virtual void MouseDown(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift);
-    virtual void MouseUp(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift);
     // The Properties and Export actions.
     virtual void EditProperties();
     virtual void Export();
@@ -59,12 +57,8 @@ public:
 
 protected:
     void ReadArguments() override;
-    void InstallMouseHandlers();
 
 private:
-    using TMouseHandler = std::function<void(TLongintPoint, TDoublePoint, int, unsigned)>;
-    TMouseHandler FSavedMouseDown;
-    TMouseHandler FSavedMouseUp;
     bool FListening = false;
 };
 

@@ -59,6 +59,19 @@ void TKorvaneMode::Start(const TArgumentList& Arguments) {
     }
 }
 
+void TKorvaneMode::PanelMouseDown(TLongintPoint Device, TDoublePoint Actual, int Button,
+                                  unsigned Shift) {
+    Guarded([&] { MouseDown(Device, Actual, Button, Shift); });
+}
+
+void TKorvaneMode::PanelMouseUp(TLongintPoint Device, TDoublePoint Actual, int Button,
+                                unsigned Shift) {
+    Guarded([&] { MouseUp(Device, Actual, Button, Shift); });
+}
+
+void TKorvaneMode::MouseDown(TLongintPoint, TDoublePoint, int, unsigned) {}
+void TKorvaneMode::MouseUp(TLongintPoint, TDoublePoint, int, unsigned) {}
+
 bool TKorvaneMode::SetSavedCaption(const QString& Caption, const QString& Hint) {
     if (!FBorrowed)
         return false;
@@ -138,7 +151,6 @@ void TDefiningScaleMode::Start(const TArgumentList& Arguments) {
     }
     Panel->SetShowScalePoints(true);
     App().CommandManager().DisableCommands({ckZoomToArea});
-    FSavedMouseDown = Panel->View().OnMouseDown;
     if (Action) {
         Action->setText("Cancel Coordinate System &Definition");
         Action->SetHint("Cancel definition|Cancel coordinate system definition");
@@ -151,33 +163,27 @@ void TDefiningScaleMode::Start(const TArgumentList& Arguments) {
 void TDefiningScaleMode::Stop() {
     TKorvaneMode::Stop();
     Panel->View().SetUseSpanningCursor(false);
-    Panel->View().OnMouseDown = FSavedMouseDown;
     if (KorvaneApp)
         KorvaneApp->CommandManager().EnableCommands({ckZoomToArea});
 }
 
-void TDefiningScaleMode::SetClickHandler(void (TDefiningScaleMode::*Click)(TLongintPoint)) {
-    if (!Click) {
-        Panel->View().OnMouseDown = nullptr;
-        return;
-    }
-    Panel->View().OnMouseDown = [this, Click](TLongintPoint P, TDoublePoint, int, unsigned) {
-        Guarded([&] { (this->*Click)(P); });
-    };
+void TDefiningScaleMode::MouseDown(TLongintPoint Device, TDoublePoint, int, unsigned) {
+    if (FClick)
+        (this->*FClick)(Device);
 }
 
 void TDefiningScaleMode::NextStep() {
     const TPanelScale& Scale = Panel->Scale();
     if (Scale.SecondSlot().Set) {
-        SetClickHandler(nullptr);
+        FClick = nullptr;
     } else if (Scale.SkewSlot().Set) {
-        SetClickHandler(&TDefiningScaleMode::SecondPointClick);
+        FClick = &TDefiningScaleMode::SecondPointClick;
         App().SetStatusMessage("DEFINING SCALE: Set second scaling point.");
     } else if (!Scale.FirstSlot().Set) {
-        SetClickHandler(&TDefiningScaleMode::FirstPointClick);
+        FClick = &TDefiningScaleMode::FirstPointClick;
         App().SetStatusMessage("DEFINING SCALE: Set first scaling point.");
     } else {
-        SetClickHandler(&TDefiningScaleMode::SkewPointClick);
+        FClick = &TDefiningScaleMode::SkewPointClick;
         App().SetStatusMessage("DEFINING SCALE: Set deskewing point.");
     }
     FillGuide();

@@ -20,7 +20,7 @@ class TScaleSystem;
 // the action's handler ends the mode, the action shows checked, answers to Escape and gets a
 // caption that offers to cancel; everything is put back when the mode stops. The mode also
 // keeps the command states of its start and writes its guide.
-class TKorvaneMode : public TApplicationMode, public IGuidedMode {
+class TKorvaneMode : public TApplicationMode, public IGuidedMode, public IPanelMouseHandler {
 public:
     static const TModeClass& Class();
     ~TKorvaneMode() override;
@@ -41,6 +41,15 @@ public:
 
     void Start(const TArgumentList& Arguments) override;
     void Stop() override;
+
+    // The image panel's buttons while the mode is current. An error is shown to the user
+    // instead of leaving the event handler.
+    void PanelMouseDown(TLongintPoint Device, TDoublePoint Actual, int Button,
+                        unsigned Shift) final;
+    void PanelMouseUp(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift) final;
+    // Base: nothing.
+    virtual void MouseDown(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift);
+    virtual void MouseUp(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift);
 
     const TCommandStates& SavedCommandStates() const { return FSavedCommandStates; }
     // While the action is borrowed: the caption and hint it gets back when the mode stops.
@@ -79,6 +88,9 @@ public:
     // Whether a new coordinate system was committed.
     bool Defined() const { return FDefined; }
 
+    // A click sets the point the current step asks for.
+    void MouseDown(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift) override;
+
     // IPanelListener: nothing to draw beyond the panel's own scale-point markers.
     void PanelPainted(TPanZoomView&) override {}
     void PenStateChanged(TPanZoomView&) override {}
@@ -88,10 +100,8 @@ protected:
     void ReadArguments() override;
 
 private:
-    using TMouseHandler = std::function<void(TLongintPoint, TDoublePoint, int, unsigned)>;
-    void SetClickHandler(void (TDefiningScaleMode::*Click)(TLongintPoint));
-
-    TMouseHandler FSavedMouseDown;
+    // What a click does in the current step; none once all three points are set.
+    void (TDefiningScaleMode::*FClick)(TLongintPoint) = nullptr;
     std::unique_ptr<TScaleSystem> FSavedDefinedSystem;
     std::unique_ptr<TScaleSystem> FSavedCurrentSystem;
     bool FStarted = false;
