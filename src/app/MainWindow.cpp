@@ -45,6 +45,8 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Pare
                                                       pnlParamPanelParent);
     FScatterDataPanel =
         std::make_unique<TScatterDataPanel>(pnlDataProperties, lblDataStatus, dgDigData);
+    FLineDataPanel->SetApplication(FApp.get());
+    FScatterDataPanel->SetApplication(FApp.get());
     FLineDataPanel->SetActive(false);
     FScatterDataPanel->SetActive(false);
 

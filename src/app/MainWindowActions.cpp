@@ -218,7 +218,7 @@ void TfrmMain::ConnectActions() {
     actFileSaveImageAs->OnExecute = [this] { SaveImageAs(); };
 
     actFileExit->OnExecute = [this] {
-        ExecuteCommand(FApp->History(), std::make_unique<TExitCommand>(), {});
+        ExecuteCommand(*FApp, std::make_unique<TExitCommand>(), {});
     };
 
     actEditUndo->OnExecute = [this] { FApp->History().Undo(); };
@@ -227,28 +227,28 @@ void TfrmMain::ConnectActions() {
     actEditDefineCoordinateSystem->OnExecute = [this] { DefineCoordinateSystem(); };
 
     actEditUnits->OnExecute = [this] {
-        ExecuteCommand(FApp->History(), std::make_unique<TSetUnitsCommand>(), {});
+        ExecuteCommand(*FApp, std::make_unique<TSetUnitsCommand>(), {});
     };
 
     actEditFormats->OnExecute = [this] {
-        ExecuteCommand(FApp->History(), std::make_unique<TSetFormatsCommand>(), {nullptr});
+        ExecuteCommand(*FApp, std::make_unique<TSetFormatsCommand>(), {nullptr});
     };
 
     actViewZoomToArea->OnExecute = [this] {
-        ExecuteCommand(FApp->History(), std::make_unique<TZoomToAreaCommand>(),
+        ExecuteCommand(*FApp, std::make_unique<TZoomToAreaCommand>(),
                        {pzImage, nullptr, actViewZoomToArea});
     };
 
     actViewActualSize->OnExecute = [this] {
-        ExecuteCommand(FApp->History(), std::make_unique<TActualSizeCommand>(), {pzImage});
+        ExecuteCommand(*FApp, std::make_unique<TActualSizeCommand>(), {pzImage});
     };
 
     actViewZoomIn->OnExecute = [this] {
-        ExecuteCommand(FApp->History(), std::make_unique<TZoomInCommand>(), {pzImage});
+        ExecuteCommand(*FApp, std::make_unique<TZoomInCommand>(), {pzImage});
     };
 
     actViewZoomOut->OnExecute = [this] {
-        ExecuteCommand(FApp->History(), std::make_unique<TZoomOutCommand>(), {pzImage});
+        ExecuteCommand(*FApp, std::make_unique<TZoomOutCommand>(), {pzImage});
     };
 
     actViewSeparateWindow->OnExecute = [this] { SetSeparateWindow(!pnlData->isFloating()); };
@@ -292,7 +292,7 @@ void TfrmMain::ConnectActions() {
         if (!Line)
             throw EAssertion("actDigitizeBackExecute");
         Line->SetEraseFrom(Line->Count() - 1);
-        ExecuteCommand(FApp->History(), std::make_unique<TEraseCommand>(), {Line, pzImage});
+        ExecuteCommand(*FApp, std::make_unique<TEraseCommand>(), {Line, pzImage});
     };
     actDigitizeResume->OnExecute = [this] {
         TApplicationModeManager& Modes = FApp->ModeManager();
@@ -302,7 +302,7 @@ void TfrmMain::ConnectActions() {
             Mode->ResumeDigitizing();
     };
     actDigitizePause->OnExecute = [this] {
-        ExecuteCommand(FApp->History(), std::make_unique<TStopCommand>(), {CurrentDigitization()});
+        ExecuteCommand(*FApp, std::make_unique<TStopCommand>(), {CurrentDigitization()});
     };
 
     // Our own addition: the follower's enhancements, one switch for the recommended set.
@@ -322,13 +322,13 @@ void TfrmMain::ConnectActions() {
         TDigitization* Current = CurrentDigitization();
         if (!Current)
             throw EAssertion("actDataSelectAllExecute");
-        ExecuteCommand(FApp->History(), std::make_unique<TSelectAllCommand>(), {Current});
+        ExecuteCommand(*FApp, std::make_unique<TSelectAllCommand>(), {Current});
     };
     actDataSelectNone->OnExecute = [this] {
         TDigitization* Current = CurrentDigitization();
         if (!Current)
             throw EAssertion("actDataSelectNoneExecute");
-        ExecuteCommand(FApp->History(), std::make_unique<TSelectNoneCommand>(), {Current});
+        ExecuteCommand(*FApp, std::make_unique<TSelectNoneCommand>(), {Current});
     };
     actDataDeleteSelectedScatterData->OnExecute = [this] {
         auto* Scatter = dynamic_cast<TScatter*>(CurrentDigitization());
@@ -336,8 +336,7 @@ void TfrmMain::ConnectActions() {
             throw EAssertion("actDataDeleteSelectedPointsExecute 1");
         if (Scatter->Selection().Count() == 0)
             throw EAssertion("actDataDeleteSelectedPointsExecute 2");
-        ExecuteCommand(FApp->History(), std::make_unique<TDeleteSelectedScatterDataCommand>(),
-                       {Scatter});
+        ExecuteCommand(*FApp, std::make_unique<TDeleteSelectedScatterDataCommand>(), {Scatter});
     };
     // The four sorts run through the scatter mode.
     const auto SortWith = [this](TCommandClass Class, const char* Where) {
@@ -407,7 +406,7 @@ void TfrmMain::DefineCoordinateSystem() {
 }
 
 void TfrmMain::CreateDigitization(std::unique_ptr<TApplicationCommand> Command) {
-    ExecuteCommand(FApp->History(), std::move(Command), {});
+    ExecuteCommand(*FApp, std::move(Command), {});
     const int Last = lbDigs->count() - 1;
     if (Last < 0)
         return;
@@ -423,7 +422,7 @@ void TfrmMain::DeleteCurrentDigitization() {
     if (auto* Mode = Modes.FindMode<TDigitizingMode>(); Mode && Mode->Digitization == Current)
         while (Modes.CurrentMode())
             Modes.EndMode();
-    ExecuteCommand(FApp->History(), std::make_unique<TDeleteDigitizationCommand>(),
+    ExecuteCommand(*FApp, std::make_unique<TDeleteDigitizationCommand>(),
                    {FApp->IndexOf(*Current)});
 }
 

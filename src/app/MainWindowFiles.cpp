@@ -28,7 +28,7 @@ void TfrmMain::OpenImage(const QString& FileName) {
         return;
     const std::string Name = FileName.toStdString();
     try {
-        ExecuteCommand(FApp->History(), std::make_unique<TOpenFileCommand>(), {&Name, pzImage});
+        ExecuteCommand(*FApp, std::make_unique<TOpenFileCommand>(), {&Name, pzImage});
     } catch (const std::exception& Error) {
         // A picture whose work could not be opened is not left on the screen.
         if (!FApp->FileIsOpen() && pzImage->HasImage())
@@ -40,7 +40,7 @@ void TfrmMain::OpenImage(const QString& FileName) {
 
 bool TfrmMain::CloseImage() {
     try {
-        ExecuteCommand(FApp->History(), std::make_unique<TCloseFileCommand>(), {pzImage});
+        ExecuteCommand(*FApp, std::make_unique<TCloseFileCommand>(), {pzImage});
     } catch (const std::exception& Error) {
         ShowException(Error);
     }
@@ -65,7 +65,7 @@ void TfrmMain::SaveImageAs() {
 void TfrmMain::Acquire(int Source) {
     if (FApp->FileIsOpen() && !CloseImage())
         return;
-    ExecuteCommand(FApp->History(), std::make_unique<TAcquireCommand>(),
+    ExecuteCommand(*FApp, std::make_unique<TAcquireCommand>(),
                    {static_cast<std::int32_t>(Source), pzImage});
 }
 

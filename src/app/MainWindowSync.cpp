@@ -208,7 +208,7 @@ void TfrmMain::ActivateDigitization(std::int32_t Index) {
     } else {
         throw EKorvane("Unknown digitization class: " + D.ClassName());
     }
-    ExecuteCommand(FApp->History(), std::move(Open), {pzImage, &D, View, statusBar()});
+    ExecuteCommand(*FApp, std::move(Open), {pzImage, &D, View, statusBar()});
     pzImage->RepaintImage();
 }
 

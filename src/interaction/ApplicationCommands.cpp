@@ -98,6 +98,12 @@ void THistoryList::NotifyListeners() {
     FListeners.Notify([this](IHistoryListener& L) { L.HistoryChanged(*this); });
 }
 
+TKorvaneApplication& TKorvaneCommand::App(const char* Where) const {
+    if (!FApplication)
+        throw EAssertion(Where);
+    return *FApplication;
+}
+
 TApplicationCommand* ExecuteCommand(THistoryList& History,
                                     std::unique_ptr<TApplicationCommand> Command,
                                     const TArgumentList& Arguments) {

@@ -58,10 +58,20 @@ private:
     TArgumentList FArguments;
 };
 
-// The base of the program's commands: each class states its requirement flags.
-class TKorvaneCommand : public TApplicationCommand {
+// The base of the program's commands: each class states its requirement flags, and works on
+// the application it is handed before it runs.
+class TKorvaneCommand : public TApplicationCommand, public IApplicationClient {
 public:
     virtual TRequirements Requirements() const = 0;
+    void SetApplication(TKorvaneApplication& Application) override { FApplication = &Application; }
+
+protected:
+    // The application handed in; EAssertion(Where) when there is none.
+    TKorvaneApplication& App(const char* Where) const;
+    bool HasApplication() const { return FApplication != nullptr; }
+
+private:
+    TKorvaneApplication* FApplication = nullptr;
 };
 
 // A command class as a value: its name and how to create a command of it.

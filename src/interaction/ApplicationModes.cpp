@@ -204,6 +204,8 @@ TApplicationMode& TApplicationModeManager::MakeCurrent(std::unique_ptr<TApplicat
     Assert(Mode && !FCurrentMode, "TApplicationModeManager.MakeCurrent");
     Mode->FManager = this;
     Mode->FActivation = ++FLastActivation;
+    if (auto* Client = dynamic_cast<IApplicationClient*>(Mode.get()); Client && FApplication)
+        Client->SetApplication(*FApplication);
     FCurrentMode = std::move(Mode);
     return *FCurrentMode;
 }

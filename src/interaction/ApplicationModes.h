@@ -19,6 +19,16 @@
 
 namespace korvane {
 
+class TKorvaneApplication;
+
+// A mode or command that works on the application object. Whoever makes it current or runs
+// it hands it the application first; nothing reaches for a global one.
+class IApplicationClient {
+public:
+    virtual ~IApplicationClient() = default;
+    virtual void SetApplication(TKorvaneApplication& Application) = 0;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Argument lists
 
@@ -335,6 +345,9 @@ public:
     // Where the modes' end requests go; not owned. Must be set before a mode calls RequestEnd.
     void SetEndPoster(IModeEndPoster* Poster) { FEndPoster = Poster; }
     IModeEndPoster* EndPoster() const { return FEndPoster; }
+    // The application handed to every mode that becomes current (an IApplicationClient);
+    // not owned.
+    void SetApplication(TKorvaneApplication* Application) { FApplication = Application; }
 
     TApplicationMode* CurrentMode() const { return FCurrentMode.get(); }
     std::int32_t SuspendedCount() const { return static_cast<std::int32_t>(FSuspended.size()); }
@@ -393,6 +406,7 @@ private:
     std::unique_ptr<TApplicationMode> FCurrentMode;
     std::vector<std::unique_ptr<TApplicationMode>> FSuspended;
     IModeEndPoster* FEndPoster = nullptr;
+    TKorvaneApplication* FApplication = nullptr;
     std::uint64_t FLastActivation = 0;
 };
 

@@ -14,8 +14,6 @@
 
 namespace korvane {
 
-TKorvaneApplication* KorvaneApp = nullptr;
-
 namespace {
 
 // Resets a flag on every way out of a scope.
@@ -33,7 +31,7 @@ TKorvaneApplication::TKorvaneApplication(const std::string& Folder, IPrompter& P
       FModeManager(std::make_unique<TModeManager>()), FHistory(std::make_unique<THistoryList>()),
       FFileParameters(std::make_unique<TFileParameters>(Folder)),
       FPaintParameters(std::make_unique<TPaintParameters>()) {
-    KorvaneApp = this;
+    FModeManager->SetApplication(this);
 }
 
 TKorvaneApplication::~TKorvaneApplication() {
@@ -44,8 +42,6 @@ TKorvaneApplication::~TKorvaneApplication() {
     FModeManager.reset();
     FCommandManager.reset();
     FApplicationParameters.reset();
-    if (KorvaneApp == this)
-        KorvaneApp = nullptr;
 }
 
 TDigitization& TKorvaneApplication::Digitization(std::int32_t Index) const {
@@ -248,10 +244,18 @@ void TKorvaneApplication::Exit() {
         OnExit();
 }
 
-TKorvaneApplication& RequireKorvaneApp(const char* Where) {
-    if (!KorvaneApp)
-        throw EAssertion(Where);
-    return *KorvaneApp;
+TApplicationCommand* ExecuteCommand(TKorvaneApplication& Application,
+                                    std::unique_ptr<TApplicationCommand> Command,
+                                    const TArgumentList& Arguments) {
+    if (auto* Client = dynamic_cast<IApplicationClient*>(Command.get()))
+        Client->SetApplication(Application);
+    return ExecuteCommand(Application.History(), std::move(Command), Arguments);
+}
+
+TApplicationCommand* ExecuteCommand(TKorvaneApplication& Application, const TCommandClass& Class,
+                                    const TArgumentList& Arguments) {
+    Assert(Class.Create != nullptr, "ExecuteCommand: the command class cannot be created");
+    return ExecuteCommand(Application, Class.Create(), Arguments);
 }
 
 } // namespace korvane

@@ -8,6 +8,9 @@
 namespace korvane {
 
 class IPrompter;
+class TApplicationCommand;
+class TArgumentList;
+struct TCommandClass;
 class IScaleRecordOwner;
 class TApplicationParameters;
 class TCommandManager;
@@ -42,7 +45,8 @@ public:
 // The document: whether an image is open, its data sets, the parameters, the undo history,
 // the command manager and the mode manager, and the two dirty flags. It opens and closes the
 // work on an image in a fixed order and asks the user (through the prompter) before it
-// drops changes. One exists at a time, reachable as KorvaneApp.
+// drops changes. Whoever needs it is handed it: modes by the mode manager, commands by
+// ExecuteCommand, views by the main window.
 class TKorvaneApplication {
 public:
     // Folder: where "Korvane5.app" and the folder "par" live.
@@ -132,10 +136,13 @@ private:
     bool FImageIsDirty = false;
 };
 
-// The one application object while it exists; null otherwise.
-extern TKorvaneApplication* KorvaneApp;
-
-// KorvaneApp; an EAssertion naming Where when there is none.
-TKorvaneApplication& RequireKorvaneApp(const char* Where);
+// Runs a command on Application: hands it the application (when it takes one), executes it
+// and records it in Application's history when it can be undone (see ExecuteCommand with a
+// history).
+TApplicationCommand* ExecuteCommand(TKorvaneApplication& Application,
+                                    std::unique_ptr<TApplicationCommand> Command,
+                                    const TArgumentList& Arguments);
+TApplicationCommand* ExecuteCommand(TKorvaneApplication& Application, const TCommandClass& Class,
+                                    const TArgumentList& Arguments);
 
 } // namespace korvane

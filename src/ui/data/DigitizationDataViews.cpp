@@ -281,9 +281,9 @@ TDigitizationDataPanel::~TDigitizationDataPanel() {
     SetGrid(nullptr);
 }
 
-const TCoordFormatPair& TDigitizationDataPanel::Formats() {
+const TCoordFormatPair& TDigitizationDataPanel::Formats() const {
     static const TCoordFormatPair Defaults;
-    return KorvaneApp ? KorvaneApp->FileParameters().Formats : Defaults;
+    return FApplication ? FApplication->FileParameters().Formats : Defaults;
 }
 
 void TDigitizationDataPanel::Rebuild() {
@@ -461,8 +461,8 @@ void TDigitizationDataPanel::ClickRow(int Row, Qt::KeyboardModifiers Modifiers) 
         throw;
     }
     FDigitization->EndUpdate();
-    if (KorvaneApp && KorvaneApp->FileIsOpen())
-        KorvaneApp->SetFileIsDirty(true);
+    if (FApplication && FApplication->FileIsOpen())
+        FApplication->SetFileIsDirty(true);
 }
 
 void TDigitizationDataPanel::GridKeyDown(int& Key, Qt::KeyboardModifiers Modifiers) {

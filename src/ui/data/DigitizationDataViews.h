@@ -16,6 +16,7 @@ class QPainter;
 
 namespace korvane {
 
+class TKorvaneApplication;
 class TApproximatorParamPanel;
 class TCoordFormatPair;
 class TCurveApproximatorList;
@@ -108,6 +109,10 @@ public:
     TDigitizationDataPanel(const TDigitizationDataPanel&) = delete;
     TDigitizationDataPanel& operator=(const TDigitizationDataPanel&) = delete;
 
+    // The application whose image's formats the grid shows and whose work a selection made
+    // in the grid marks as changed; none: default formats, nothing marked.
+    void SetApplication(TKorvaneApplication* Application) { FApplication = Application; }
+
     bool ControlsEnabled() const { return FControlsEnabled; }
     bool Active() const { return FActive; }
     QWidget* ControlsPanel() const { return FControlsPanel; }
@@ -143,7 +148,7 @@ public:
     // and Ctrl rules. Only rows of digitized points count.
     void ClickRow(int Row, Qt::KeyboardModifiers Modifiers);
     // The formats of the open image's parameters (the default formats without an application).
-    static const TCoordFormatPair& Formats();
+    const TCoordFormatPair& Formats() const;
 
     // IDigitizationListener
     void DigitizationChanged(TDigitization&) override {}
@@ -171,6 +176,7 @@ protected:
     bool OutputPoint(int K, TDoublePoint& Point);
 
 private:
+    TKorvaneApplication* FApplication = nullptr;
     bool FControlsEnabled = true;
     bool FActive = false;
     QPointer<QWidget> FControlsPanel;

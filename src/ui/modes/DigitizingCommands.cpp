@@ -15,10 +15,6 @@ namespace korvane {
 
 namespace {
 
-TKorvaneApplication& App(const char* Where) {
-    return RequireKorvaneApp(Where);
-}
-
 template <class T>
 T& Required(const TArgumentList& Arguments, std::int32_t Index, const char* Where) {
     T* Object = Arguments.Object<T>(Index);
@@ -90,13 +86,14 @@ std::string TDigitizeAutoCommand::GetDescription() const {
     return "Automatic digitization of " + Quoted(FLine ? FLine->Name() : std::string()) + Text;
 }
 
-void RunAutomaticDigitizing(TLine& Line, TKorvanePanel& Panel,
+void RunAutomaticDigitizing(TKorvaneApplication& Korvane, TLine& Line, TKorvanePanel& Panel,
                             TVectorizerInitialConditions& Conditions) {
     Conditions.SetTrackingColor(Line.TrackingColor);
     auto Command = std::make_unique<TDigitizeAutoCommand>();
+    Command->SetApplication(Korvane);
     TDigitizeAutoCommand& Auto = *Command;
     // In the history before it runs: its points arrive later.
-    App("TDigitizeAutoCommand").History().Add(std::move(Command));
+    Korvane.History().Add(std::move(Command));
     Auto.Execute({&Line, &Panel, &Conditions});
 }
 
@@ -115,7 +112,7 @@ void TResumeFunctionalCommand::Execute(const TArgumentList& Arguments) {
     if (!Line.TrackingColorSet)
         Line.SetTrackingColor(Panel.PixelColor(L));
     TResumeFunctionalInitialConditions Conditions(Predictor, L.X + 1);
-    RunAutomaticDigitizing(Line, Panel, Conditions);
+    RunAutomaticDigitizing(App("TResumeCommand"), Line, Panel, Conditions);
 }
 
 void TResumeNonfunctionalCommand::Execute(const TArgumentList& Arguments) {
@@ -134,7 +131,7 @@ void TResumeNonfunctionalCommand::Execute(const TArgumentList& Arguments) {
         Line.SetTrackingColor(Panel.PixelColor(L));
     const TLongintPoint Start = Predictor.Prediction;
     TResumeNonfunctionalInitialConditions Conditions(Start, {Start.X - L.X, Start.Y - L.Y});
-    RunAutomaticDigitizing(Line, Panel, Conditions);
+    RunAutomaticDigitizing(App("TResumeCommand"), Line, Panel, Conditions);
 }
 
 void TStopCommand::Execute(const TArgumentList& Arguments) {
@@ -247,6 +244,7 @@ void TCreateDigitizationCommand::Execute(const TArgumentList& Arguments) {
 
 void TCreateDigitizationCommand::Undo() {
     FDeleteCommand = std::make_unique<TDeleteDigitizationCommand>();
+    FDeleteCommand->SetApplication(App("TCreateDigitizationCommand.Undo"));
     FDeleteCommand->Execute({FIndex});
 }
 

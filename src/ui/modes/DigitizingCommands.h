@@ -9,6 +9,7 @@
 namespace korvane {
 
 class TDigitization;
+class TKorvaneApplication;
 class TKorvanePanel;
 class TLine;
 class TScatter;
@@ -60,7 +61,7 @@ class TVectorizerInitialConditions;
 
 // Starts a follower run on Line from Conditions (given the line's tracking colour): a new
 // automatic command enters the history, then executes.
-void RunAutomaticDigitizing(TLine& Line, TKorvanePanel& Panel,
+void RunAutomaticDigitizing(TKorvaneApplication& Korvane, TLine& Line, TKorvanePanel& Panel,
                             TVectorizerInitialConditions& Conditions);
 
 // Restarts the follower where a line ends. Arguments: [0] the line, [1] the image panel.

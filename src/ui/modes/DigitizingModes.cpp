@@ -22,18 +22,15 @@ namespace korvane {
 
 namespace {
 
-TKorvaneApplication& App() {
-    return RequireKorvaneApp("No application object");
-}
-
 constexpr std::uint16_t KeyCodeUp = 38;
 constexpr std::uint16_t KeyCodeDown = 40;
 
 constexpr std::int16_t CursorLeftRight = 11;
 
 // Runs one command site: execute, then into the history when it can be undone.
-void Run(std::unique_ptr<TApplicationCommand> Command, const TArgumentList& Arguments) {
-    ExecuteCommand(App().History(), std::move(Command), Arguments);
+void Run(TKorvaneApplication& Korvane, std::unique_ptr<TApplicationCommand> Command,
+         const TArgumentList& Arguments) {
+    ExecuteCommand(Korvane, std::move(Command), Arguments);
 }
 
 } // namespace
@@ -104,7 +101,7 @@ void TDigitizingMode::EditProperties() {
     const TCommandClass Class = PropertiesCommandClass();
     if (!Class.Create)
         throw EAssertion("actDataPropertiesExecute");
-    ExecuteCommand(App().History(), Class, {Digitization});
+    ExecuteCommand(App(), Class, {Digitization});
 }
 
 void TDigitizingMode::Export() {
@@ -113,6 +110,8 @@ void TDigitizingMode::Export() {
         throw EAssertion("actDataExportExecute");
     // Exports are never recorded.
     std::unique_ptr<TApplicationCommand> Command = Class.Create();
+    if (auto* Client = dynamic_cast<IApplicationClient*>(Command.get()))
+        Client->SetApplication(App());
     Command->Execute({Digitization});
 }
 
@@ -241,6 +240,7 @@ void TLineMode::UpdateDigitizationCommands() {
 
 void TLineMode::ManualPoint(TLongintPoint Device) {
     auto Command = std::make_unique<TDigitizeManualCommand>();
+    Command->SetApplication(App());
     Command->Execute({Line, Panel, Device.X, Device.Y});
     App().History().Add(std::move(Command));
 }
@@ -249,7 +249,7 @@ void TLineMode::StartAutomatic(TLongintPoint P) {
     if (!Line->TrackingColorSet)
         Line->SetTrackingColor(Panel->PixelColor(P));
     TVectorizerInitialConditions Conditions(P);
-    RunAutomaticDigitizing(*Line, *Panel, Conditions);
+    RunAutomaticDigitizing(App(), *Line, *Panel, Conditions);
 }
 
 void TLineMode::MouseDown(TLongintPoint Device, TDoublePoint, int Button, unsigned Shift) {
@@ -456,11 +456,11 @@ void TFunctionalLineMode::MouseDown(TLongintPoint Device, TDoublePoint Actual, i
 void TFunctionalLineMode::EraseBackTo(double X) {
     const TFunctionalRawData RawData(Line->Points());
     Line->SetEraseFrom(RawData.IndexOfNearestL(X));
-    Run(std::make_unique<TEraseCommand>(), {Line, Panel});
+    Run(App(), std::make_unique<TEraseCommand>(), {Line, Panel});
 }
 
 void TFunctionalLineMode::ResumeDigitizing() {
-    Run(std::make_unique<TResumeFunctionalCommand>(), {Digitization, Panel});
+    Run(App(), std::make_unique<TResumeFunctionalCommand>(), {Digitization, Panel});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -520,11 +520,11 @@ void TNonfunctionalLineMode::MouseUp(TLongintPoint Device, TDoublePoint, int But
     if (Direction.X == 0 && Direction.Y == 0)
         Direction = {1, 0};
     TResumeNonfunctionalInitialConditions Conditions(P, Direction);
-    RunAutomaticDigitizing(*Line, *Panel, Conditions);
+    RunAutomaticDigitizing(App(), *Line, *Panel, Conditions);
 }
 
 void TNonfunctionalLineMode::ResumeDigitizing() {
-    Run(std::make_unique<TResumeNonfunctionalCommand>(), {Digitization, Panel});
+    Run(App(), std::make_unique<TResumeNonfunctionalCommand>(), {Digitization, Panel});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -596,12 +596,13 @@ void TScatterMode::MouseDown(TLongintPoint Device, TDoublePoint Actual, int Butt
         Command = std::make_unique<TScatterPointAddCommand>();
     else
         Command = std::make_unique<TScatterPointRemoveCommand>();
+    Command->SetApplication(App());
     Command->Execute({Scatter, &Point});
     App().History().Add(std::move(Command));
 }
 
 void TScatterMode::Sort(const TCommandClass& Class) {
-    ExecuteCommand(App().History(), Class, {Scatter});
+    ExecuteCommand(App(), Class, {Scatter});
 }
 
 } // namespace korvane

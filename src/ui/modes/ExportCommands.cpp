@@ -26,10 +26,6 @@ namespace korvane {
 
 namespace {
 
-TKorvaneApplication& App() {
-    return RequireKorvaneApp("TExportDataCommand");
-}
-
 // Exports are read by programs: the decimal separator is always the point, whatever the
 // user's locale (a comma would break comma-separated values, DXF and XML).
 TExpansionParams ExportParams(const TFileParameters& Parameters) {
@@ -93,7 +89,7 @@ void TExportDataCommand::Execute(const TArgumentList& Arguments) {
     FDigitization = Arguments.Object<TDigitization>(0);
     if (!FDigitization)
         throw EAssertion("TExportDataCommand.Execute: no data set");
-    TKorvaneApplication& Application = App();
+    TKorvaneApplication& Application = App("TExportDataCommand");
     TApplicationParameters& Parameters = Application.ApplicationParameters();
 
     struct TDialogLife {
@@ -154,7 +150,7 @@ bool TExportDataCommand::OpenOutput() {
     if (!KorvaneDialogs().AskSaveFileName(Question, Chosen) || Chosen.isEmpty())
         return false;
     FFileName = Chosen.toStdString();
-    ConfirmReadOnlyOverwrite(FFileName, App().Prompter());
+    ConfirmReadOnlyOverwrite(FFileName, App("TExportDataCommand").Prompter());
     if (IsReadOnlyFile(FFileName)) {
         FFileName.clear();
         return false;
@@ -166,7 +162,7 @@ std::string TExportDataCommand::DefaultFileName() const {
     namespace fs = std::filesystem;
     const TDataTemplate* Selected = FDialog->SelectedTemplate();
     const std::string& Extension = (Selected ? *Selected : FDialog->Current()).Extension;
-    const fs::path Image = App().FileParameters().ImageFileName();
+    const fs::path Image = App("TExportDataCommand").FileParameters().ImageFileName();
     std::string Name = FileNamePart(FDigitization->Name());
     if (!Image.empty())
         Name = Image.stem().string() + " - " + Name;
@@ -176,9 +172,9 @@ std::string TExportDataCommand::DefaultFileName() const {
     // The folder of the last export, else the image's, else the home folder.
     TProgramSettings Settings;
     try {
-        Settings.Load(App().ApplicationParameters().Folder());
+        Settings.Load(App("TExportDataCommand").ApplicationParameters().Folder());
     } catch (const std::exception& Error) {
-        App().Prompter().Ask(EMessageKind::Warning, Error.what(), mbOK);
+        App("TExportDataCommand").Prompter().Ask(EMessageKind::Warning, Error.what(), mbOK);
     }
     std::error_code Failed;
     fs::path Folder = Settings.ExportFolder;
@@ -234,7 +230,7 @@ void TExportDataCommand::CopyToClipboard(const std::string& Text) {
 
 void TExportDataCommand::RememberFolder() {
     const std::string Folder = std::filesystem::path(FFileName).parent_path().string();
-    const std::string SettingsFolder = App().ApplicationParameters().Folder();
+    const std::string SettingsFolder = App("TExportDataCommand").ApplicationParameters().Folder();
     TProgramSettings Settings;
     try {
         Settings.Load(SettingsFolder);

@@ -16,10 +16,6 @@ namespace korvane {
 
 namespace {
 
-TKorvaneApplication& App(const char* Where) {
-    return RequireKorvaneApp(Where);
-}
-
 // The hourglass while a file is read; the previous cursor comes back however reading ends.
 class TWaitCursor {
 public:
@@ -48,8 +44,9 @@ TKorvanePanel& PanelOf(const TArgumentList& Arguments, std::int32_t Index, const
 }
 
 // The view commands work only while an image is open.
-TKorvanePanel& ViewPanel(const TArgumentList& Arguments, const char* Where) {
-    if (!KorvaneApp || !KorvaneApp->FileIsOpen())
+TKorvanePanel& ViewPanel(const TKorvaneApplication& Korvane, const TArgumentList& Arguments,
+                         const char* Where) {
+    if (!Korvane.FileIsOpen())
         throw EAssertion(Where);
     return PanelOf(Arguments, 0, Where);
 }
@@ -225,27 +222,30 @@ void TSetFormatsCommand::Redo() {
 
 void TZoomToAreaCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
-    ViewPanel(Arguments, "TZoomToAreaCommand.Execute");
+    ViewPanel(App("TZoomToAreaCommand.Execute"), Arguments, "TZoomToAreaCommand.Execute");
     App("TZoomToAreaCommand.Execute").ModeManager().StartMode(TZoomingMode::Class(), Arguments);
 }
 
 void TActualSizeCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
-    TKorvanePanel& Panel = ViewPanel(Arguments, "TActualSizeCommand.Execute");
+    TKorvanePanel& Panel =
+        ViewPanel(App("TActualSizeCommand.Execute"), Arguments, "TActualSizeCommand.Execute");
     Panel.View().ResetView();
     Panel.RepaintImage();
 }
 
 void TZoomInCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
-    TKorvanePanel& Panel = ViewPanel(Arguments, "TZoomInCommand.Execute");
+    TKorvanePanel& Panel =
+        ViewPanel(App("TZoomInCommand.Execute"), Arguments, "TZoomInCommand.Execute");
     Panel.View().ZoomBy(TPanZoomView::ZoomInFactor);
     Panel.RepaintImage();
 }
 
 void TZoomOutCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
-    TKorvanePanel& Panel = ViewPanel(Arguments, "TZoomOutCommand.Execute");
+    TKorvanePanel& Panel =
+        ViewPanel(App("TZoomOutCommand.Execute"), Arguments, "TZoomOutCommand.Execute");
     Panel.View().ZoomBy(TPanZoomView::ZoomOutFactor);
     Panel.RepaintImage();
 }

@@ -12,14 +12,6 @@
 
 namespace korvane {
 
-namespace {
-
-TKorvaneApplication& App() {
-    return RequireKorvaneApp("No application object");
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------------------------
 // TKorvaneMode
 
@@ -30,6 +22,12 @@ const TModeClass& TKorvaneMode::Class() {
 
 TKorvaneMode::~TKorvaneMode() {
     GuideContainer = nullptr;
+}
+
+TKorvaneApplication& TKorvaneMode::App() const {
+    if (!FApplication)
+        throw EAssertion("No application object");
+    return *FApplication;
 }
 
 void TKorvaneMode::ActionExecute() {
@@ -51,8 +49,8 @@ void TKorvaneMode::Start(const TArgumentList& Arguments) {
         Action->setShortcut(QKeySequence(Qt::Key_Escape));
         FBorrowed = true;
     }
-    if (KorvaneApp)
-        FSavedCommandStates = KorvaneApp->CommandManager().States();
+    if (HasApplication())
+        FSavedCommandStates = App().CommandManager().States();
     if (GuideContainer) {
         GuideContainer->Clear();
         FillGuide();
@@ -82,8 +80,8 @@ bool TKorvaneMode::SetSavedCaption(const QString& Caption, const QString& Hint) 
 
 void TKorvaneMode::Stop() {
     TApplicationMode::Stop();
-    if (KorvaneApp)
-        KorvaneApp->SetStatusMessage({});
+    if (HasApplication())
+        App().SetStatusMessage({});
     if (GuideContainer)
         GuideContainer->Clear();
     if (Action && FBorrowed) {
@@ -163,8 +161,8 @@ void TDefiningScaleMode::Start(const TArgumentList& Arguments) {
 void TDefiningScaleMode::Stop() {
     TKorvaneMode::Stop();
     Panel->View().SetUseSpanningCursor(false);
-    if (KorvaneApp)
-        KorvaneApp->CommandManager().EnableCommands({ckZoomToArea});
+    if (HasApplication())
+        App().CommandManager().EnableCommands({ckZoomToArea});
 }
 
 void TDefiningScaleMode::MouseDown(TLongintPoint Device, TDoublePoint, int, unsigned) {
@@ -247,6 +245,7 @@ void TDefiningScaleMode::SecondPointClick(TLongintPoint P) {
     }
     Scale.SetSecondScalePoint(P, {Answer.X, Answer.Y});
     auto Command = std::make_unique<TDefineScaleCommand>();
+    Command->SetApplication(App());
     try {
         Command->Execute({Panel, Answer.XLogarithmic, Answer.YLogarithmic,
                           FSavedDefinedSystem.get(), FSavedCurrentSystem.get()});

@@ -20,7 +20,10 @@ class TScaleSystem;
 // the action's handler ends the mode, the action shows checked, answers to Escape and gets a
 // caption that offers to cancel; everything is put back when the mode stops. The mode also
 // keeps the command states of its start and writes its guide.
-class TKorvaneMode : public TApplicationMode, public IGuidedMode, public IPanelMouseHandler {
+class TKorvaneMode : public TApplicationMode,
+                     public IGuidedMode,
+                     public IPanelMouseHandler,
+                     public IApplicationClient {
 public:
     static const TModeClass& Class();
     ~TKorvaneMode() override;
@@ -51,12 +54,21 @@ public:
     virtual void MouseDown(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift);
     virtual void MouseUp(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift);
 
+    void SetApplication(TKorvaneApplication& Application) override { FApplication = &Application; }
+
     const TCommandStates& SavedCommandStates() const { return FSavedCommandStates; }
     // While the action is borrowed: the caption and hint it gets back when the mode stops.
     // Answers false when the action is not borrowed.
     bool SetSavedCaption(const QString& Caption, const QString& Hint);
 
+protected:
+    // The application the mode works on; EAssertion "No application object" when none was
+    // handed in.
+    TKorvaneApplication& App() const;
+    bool HasApplication() const { return FApplication != nullptr; }
+
 private:
+    TKorvaneApplication* FApplication = nullptr;
     QKeySequence FSavedShortCut;
     std::function<void()> FSavedOnExecute;
     QString FSavedCaption;

@@ -72,6 +72,8 @@ struct DataViews : ::testing::Test {
         LineView = std::make_unique<TLineDataPanel>(ControlsPanel, Status, Grid, Combo,
                                                     LineControls, ParamParent);
         ScatterView = std::make_unique<TScatterDataPanel>(ControlsPanel, Status, Grid);
+        LineView->SetApplication(App.get());
+        ScatterView->SetApplication(App.get());
         LineView->SetActive(false);
         ScatterView->SetActive(false);
         Window.show();
@@ -192,7 +194,7 @@ TEST_F(DataViews, KeptPointsMatchTheIteratorInAnyOrder) {
     for (const int Row : {LineView->Count(), 1, 17, 2, LineView->Count() - 1, 30}) {
         SCOPED_TRACE(Row);
         Fresh->MoveTo(Row - 1);
-        const TCoordFormatPair& F = TDigitizationDataPanel::Formats();
+        const TCoordFormatPair& F = LineView->Formats();
         EXPECT_EQ(Text(*LineView, Row, 0),
                   QString::fromStdString(F.XFormat.Format(Fresh->CurrentX(), Separator)));
         EXPECT_EQ(Text(*LineView, Row, 1),
