@@ -8,35 +8,52 @@
 
 namespace korvane {
 
-namespace {
+// --- TOptionalParam
 
-void CheckValue(double Value, const char* Name) {
-    if (!std::isfinite(Value))
-        throw EParamSetError(std::string(Name) + " must be a finite number.");
+double TOptionalParam::Value() const {
+    if (!FIsSet)
+        throw EParamSetError(std::string(FName) + " is not set.");
+    return FValue;
 }
 
-// A stored optional value: its flag and, when the flag is set, the value. A value that is
-// not a finite number means a damaged record.
-bool ReadOptional(TStream& Stream, double& Value, const char* Name) {
-    if (!ReadBool(Stream))
-        return false;
-    Value = ReadDouble(Stream);
+void TOptionalParam::Check(double Value) const {
     if (!std::isfinite(Value))
-        throw EReadError(std::string("Invalid ") + Name + " in stream.");
+        throw EParamSetError(std::string(FName) + " must be a finite number.");
+}
+
+bool TOptionalParam::Set(double Value) {
+    if (FIsSet && FValue == Value)
+        return false;
+    FValue = Value;
+    FIsSet = true;
     return true;
 }
 
-void WriteOptional(TStream& Stream, bool Has, double Value) {
-    WriteBool(Stream, Has);
-    if (Has)
-        WriteDouble(Stream, Value);
+bool TOptionalParam::Clear() {
+    if (!FIsSet)
+        return false;
+    FIsSet = false;
+    return true;
 }
 
-[[noreturn]] void NotSet(const char* Name) {
-    throw EParamSetError(std::string(Name) + " is not set.");
+void TOptionalParam::Write(TStream& Stream) const {
+    WriteBool(Stream, FIsSet);
+    if (FIsSet)
+        WriteDouble(Stream, FValue);
 }
 
-} // namespace
+void TOptionalParam::Read(TStream& Stream) {
+    if (!ReadBool(Stream)) {
+        FIsSet = false;
+        FValue = 0.0;
+        return;
+    }
+    const double Value = ReadDouble(Stream);
+    if (!std::isfinite(Value))
+        throw EReadError(std::string("Invalid ") + FName + " in stream.");
+    FIsSet = true;
+    FValue = Value;
+}
 
 // --- TApproximatorParamSet
 
@@ -108,118 +125,87 @@ void TApproximatorParamSet::NotifyListeners() {
             Listener->ApproximatorParamsChanged(*this);
 }
 
-// --- TNonParametricParamSet
+// --- TRangeParamSet
 
-TNonParametricParamSet::TNonParametricParamSet(
-    std::unique_ptr<TNonParametricCurveApproximator> Approximator)
-    : TApproximatorParamSet(std::move(Approximator)) {
-    if (Points().Count() > 0) {
-        SetStartX(Points().First().X);
-        SetEndX(Points().Last().X);
-    }
+TRangeParamSet::TRangeParamSet(std::unique_ptr<TCurveApproximator> Approximator,
+                               const char* StartName, const char* EndName)
+    : TApproximatorParamSet(std::move(Approximator)), FStart(StartName), FEnd(EndName) {}
+
+bool TRangeParamSet::IsComplete() const {
+    return TApproximatorParamSet::IsComplete() && FStart.IsSet() && FEnd.IsSet();
 }
 
-TNonParametricCurveApproximator& TNonParametricParamSet::NonParametric() const {
-    return static_cast<TNonParametricCurveApproximator&>(Approximator());
-}
-
-bool TNonParametricParamSet::IsComplete() const {
-    return TApproximatorParamSet::IsComplete() && FHasStartX && FHasEndX;
-}
-
-double TNonParametricParamSet::StartX() const {
-    if (!FHasStartX)
-        NotSet("StartX");
-    return FStartX;
-}
-
-double TNonParametricParamSet::EndX() const {
-    if (!FHasEndX)
-        NotSet("EndX");
-    return FEndX;
-}
-
-void TNonParametricParamSet::SetStartX(double Value) {
-    CheckValue(Value, "StartX");
+void TRangeParamSet::SetStart(double Value) {
+    FStart.Check(Value);
     if (Points().Count() == 0) {
-        ClearStartX();
+        ClearStart();
         return;
     }
-    const double First = Points().First().X;
-    const double Last = Points().Last().X;
-    const double X = NonParametric().IsAscending() ? std::min(Last, std::max(First, Value))
-                                                   : std::max(Last, std::min(First, Value));
-    if (!FHasStartX || FStartX != X) {
-        FStartX = X;
-        FHasStartX = true;
+    const TDataRange Data = DataRange();
+    const double Start = Data.Ascending ? std::min(Data.Last, std::max(Data.First, Value))
+                                        : std::max(Data.Last, std::min(Data.First, Value));
+    if (FStart.Set(Start))
         NotifyListeners();
-    }
-    if (FHasEndX)
-        SetEndX(FEndX);
 }
 
-void TNonParametricParamSet::SetEndX(double Value) {
-    CheckValue(Value, "EndX");
+void TRangeParamSet::SetEnd(double Value) {
+    FEnd.Check(Value);
     if (Points().Count() == 0) {
-        ClearEndX();
+        ClearEnd();
         return;
     }
-    const double A = FHasStartX ? FStartX : Points().First().X;
-    const double Last = Points().Last().X;
-    const double X = NonParametric().IsAscending() ? std::max(A, std::min(Last, Value))
-                                                   : std::min(A, std::max(Last, Value));
-    if (!FHasEndX || FEndX != X) {
-        FEndX = X;
-        FHasEndX = true;
+    // Without a start the end is still kept at or after the first value, so that no setter
+    // stores a value outside the data.
+    const TDataRange Data = DataRange();
+    const double From = FStart.IsSet() ? FStart.Value() : Data.First;
+    const double End = Data.Ascending ? std::max(From, std::min(Data.Last, Value))
+                                      : std::min(From, std::max(Data.Last, Value));
+    if (FEnd.Set(End))
         NotifyListeners();
-    }
 }
 
-void TNonParametricParamSet::ClearStartX() {
-    if (FHasStartX) {
-        FHasStartX = false;
+void TRangeParamSet::ClearStart() {
+    if (FStart.Clear())
         NotifyListeners();
-    }
 }
 
-void TNonParametricParamSet::ClearEndX() {
-    if (FHasEndX) {
-        FHasEndX = false;
+void TRangeParamSet::ClearEnd() {
+    if (FEnd.Clear())
         NotifyListeners();
-    }
 }
 
-void TNonParametricParamSet::Reclamp() {
-    if (FHasStartX)
-        SetStartX(FStartX);
-    if (FHasEndX)
-        SetEndX(FEndX);
+void TRangeParamSet::Reclamp() {
+    if (FStart.IsSet())
+        SetStart(FStart.Value());
+    if (FEnd.IsSet())
+        SetEnd(FEnd.Value());
 }
 
-void TNonParametricParamSet::ResetStart() {
+void TRangeParamSet::ResetStart() {
     if (Points().Count() > 0)
-        SetStartX(Points().First().X);
+        SetStart(DataRange().First);
     else
-        ClearStartX();
+        ClearStart();
 }
 
-void TNonParametricParamSet::ResetEnd() {
+void TRangeParamSet::ResetEnd() {
     if (Points().Count() > 0)
-        SetEndX(Points().Last().X);
+        SetEnd(DataRange().Last);
     else
-        ClearEndX();
+        ClearEnd();
 }
 
-void TNonParametricParamSet::Assign(const TPersistent& Source) {
-    if (const auto* Other = dynamic_cast<const TNonParametricParamSet*>(&Source)) {
-        if (Other->FHasStartX)
-            SetStartX(Other->FStartX);
+void TRangeParamSet::Assign(const TPersistent& Source) {
+    const auto* Other = dynamic_cast<const TRangeParamSet*>(&Source);
+    if (Other && IsSameFamily(*Other)) {
+        if (Other->HasStart())
+            SetStart(Other->Start());
         else
-            ClearStartX();
-        if (Other->FHasEndX)
-            SetEndX(Other->FEndX);
+            ClearStart();
+        if (Other->HasEnd())
+            SetEnd(Other->End());
         else
-            ClearEndX();
+            ClearEnd();
         return;
     }
     if (dynamic_cast<const TApproximatorParamSet*>(&Source))
@@ -227,26 +213,51 @@ void TNonParametricParamSet::Assign(const TPersistent& Source) {
     TApproximatorParamSet::Assign(Source);
 }
 
-void TNonParametricParamSet::SaveToStream(TStream& Stream) const {
+void TRangeParamSet::SaveToStream(TStream& Stream) const {
     TApproximatorParamSet::SaveToStream(Stream);
-    WriteOptional(Stream, FHasStartX, FStartX);
-    WriteOptional(Stream, FHasEndX, FEndX);
+    FStart.Write(Stream);
+    FEnd.Write(Stream);
 }
 
-void TNonParametricParamSet::ReadRange(TStream& Stream) {
-    double Start = 0.0;
-    double End = 0.0;
-    const bool HasStart = ReadOptional(Stream, Start, "StartX");
-    const bool HasEnd = ReadOptional(Stream, End, "EndX");
-    FHasStartX = HasStart;
-    FStartX = HasStart ? Start : 0.0;
-    FHasEndX = HasEnd;
-    FEndX = HasEnd ? End : 0.0;
+void TRangeParamSet::ReadRange(TStream& Stream) {
+    TOptionalParam Start = FStart;
+    TOptionalParam End = FEnd;
+    Start.Read(Stream);
+    End.Read(Stream);
+    FStart = Start;
+    FEnd = End;
 }
 
-void TNonParametricParamSet::LoadFromStream(TStream& Stream, const std::string& /*Version*/) {
+void TRangeParamSet::LoadFromStream(TStream& Stream, const std::string& /*Version*/) {
     ReadRange(Stream);
     Reclamp();
+}
+
+// --- TNonParametricParamSet
+
+TNonParametricParamSet::TNonParametricParamSet(
+    std::unique_ptr<TNonParametricCurveApproximator> Approximator)
+    : TRangeParamSet(std::move(Approximator), "StartX", "EndX") {
+    ResetRange();
+}
+
+TNonParametricCurveApproximator& TNonParametricParamSet::NonParametric() const {
+    return static_cast<TNonParametricCurveApproximator&>(Approximator());
+}
+
+void TNonParametricParamSet::SetStart(double Value) {
+    TRangeParamSet::SetStart(Value);
+    // With points, the end follows the start.
+    if (Points().Count() > 0 && HasEnd())
+        SetEnd(End());
+}
+
+TRangeParamSet::TDataRange TNonParametricParamSet::DataRange() const {
+    return {Points().First().X, Points().Last().X, NonParametric().IsAscending()};
+}
+
+bool TNonParametricParamSet::IsSameFamily(const TRangeParamSet& Other) const {
+    return dynamic_cast<const TNonParametricParamSet*>(&Other) != nullptr;
 }
 
 // --- TFunctionalRawDataParamSet
@@ -260,28 +271,73 @@ std::unique_ptr<TCurveIterator> TFunctionalRawDataParamSet::NewIterator() const 
     return std::make_unique<TFunctionalRawDataIterator>(NonParametric(), StartX(), EndX());
 }
 
+// --- TSteppedParamSet
+
+template <class TRangeSet> bool TSteppedParamSet<TRangeSet>::IsComplete() const {
+    return TRangeSet::IsComplete() && FIncrement.IsSet();
+}
+
+template <class TRangeSet> double TSteppedParamSet<TRangeSet>::DefaultIncrement() const {
+    if (this->Points().Count() == 0)
+        return 1.0;
+    const typename TRangeSet::TDataRange Data = this->DataRange();
+    return (Data.Last - Data.First) / 20.0;
+}
+
+template <class TRangeSet> void TSteppedParamSet<TRangeSet>::SetIncrement(double Value) {
+    FIncrement.Check(Value);
+    if (this->Points().Count() == 0)
+        ClearIncrement();
+    else if (FIncrement.Set(FitIncrement(Value)))
+        this->NotifyListeners();
+}
+
+template <class TRangeSet> void TSteppedParamSet<TRangeSet>::ClearIncrement() {
+    if (FIncrement.Clear())
+        this->NotifyListeners();
+}
+
+template <class TRangeSet> void TSteppedParamSet<TRangeSet>::Assign(const TPersistent& Source) {
+    TRangeSet::Assign(Source);
+    if (const auto* Other = dynamic_cast<const TSteppedParamSet*>(&Source)) {
+        if (Other->HasIncrement())
+            SetIncrement(Other->Increment());
+        else
+            ClearIncrement();
+    }
+}
+
+template <class TRangeSet> void TSteppedParamSet<TRangeSet>::SaveToStream(TStream& Stream) const {
+    TRangeSet::SaveToStream(Stream);
+    FIncrement.Write(Stream);
+}
+
+template <class TRangeSet>
+void TSteppedParamSet<TRangeSet>::LoadFromStream(TStream& Stream, const std::string& /*Version*/) {
+    this->ReadRange(Stream);
+    FIncrement.Read(Stream);
+    this->Reclamp();
+    // A stored increment went through SetIncrement over these same points, so this changes
+    // nothing in a sound file; in a damaged one it keeps a tiny or wrongly signed increment
+    // from making the output endless.
+    if (FIncrement.IsSet())
+        SetIncrement(FIncrement.Value());
+}
+
+template class TSteppedParamSet<TNonParametricParamSet>;
+template class TSteppedParamSet<TParametricParamSet>;
+
 // --- TCubicSplineParamSet
 
 TCubicSplineParamSet::TCubicSplineParamSet(std::unique_ptr<TCubicSpline> Approximator)
-    : TNonParametricParamSet(std::move(Approximator)) {
-    const std::int32_t N = Points().Count();
-    SetIncrement(N > 0 ? (Points().Last().X - Points().First().X) / 20.0 : 1.0);
-}
-
-bool TCubicSplineParamSet::IsComplete() const {
-    return TNonParametricParamSet::IsComplete() && FHasIncrement;
+    : TSteppedParamSet(std::move(Approximator)) {
+    SetIncrement(DefaultIncrement());
 }
 
 std::unique_ptr<TCurveIterator> TCubicSplineParamSet::NewIterator() const {
     CheckComplete("TCubicSplineParamSet.NewIterator");
     return std::make_unique<TCubicSplineIterator>(static_cast<TCubicSpline&>(Approximator()),
                                                   StartX(), EndX(), Increment());
-}
-
-double TCubicSplineParamSet::Increment() const {
-    if (!FHasIncrement)
-        NotSet("Increment");
-    return FIncrement;
 }
 
 double TCubicSplineParamSet::MinimumIncrement() const {
@@ -291,200 +347,33 @@ double TCubicSplineParamSet::MinimumIncrement() const {
     return (Points().Last().X - Points().First().X) / N / 50.0;
 }
 
-void TCubicSplineParamSet::SetIncrement(double Value) {
-    CheckValue(Value, "Increment");
-    if (Points().Count() == 0) {
-        ClearIncrement();
-        return;
-    }
+double TCubicSplineParamSet::FitIncrement(double Value) const {
     const bool Ascending = NonParametric().IsAscending();
     if ((Ascending && Value < 0.0) || (!Ascending && Value > 0.0))
         Value = -Value;
     // The minimum carries the direction's sign. It is 0 only when the first and last X are
     // equal; the iterator then yields the start alone.
     const double Minimum = MinimumIncrement();
-    if (std::fabs(Value) < std::fabs(Minimum))
-        Value = Minimum;
-    if (!FHasIncrement || FIncrement != Value) {
-        FIncrement = Value;
-        FHasIncrement = true;
-        NotifyListeners();
-    }
-}
-
-void TCubicSplineParamSet::ClearIncrement() {
-    if (FHasIncrement) {
-        FHasIncrement = false;
-        NotifyListeners();
-    }
-}
-
-void TCubicSplineParamSet::Assign(const TPersistent& Source) {
-    TNonParametricParamSet::Assign(Source);
-    if (const auto* Other = dynamic_cast<const TCubicSplineParamSet*>(&Source)) {
-        if (Other->FHasIncrement)
-            SetIncrement(Other->FIncrement);
-        else
-            ClearIncrement();
-    }
-}
-
-void TCubicSplineParamSet::SaveToStream(TStream& Stream) const {
-    TNonParametricParamSet::SaveToStream(Stream);
-    WriteOptional(Stream, FHasIncrement, FIncrement);
-}
-
-void TCubicSplineParamSet::LoadFromStream(TStream& Stream, const std::string& /*Version*/) {
-    ReadRange(Stream);
-    double Increment = 0.0;
-    FHasIncrement = ReadOptional(Stream, Increment, "Increment");
-    FIncrement = FHasIncrement ? Increment : 0.0;
-    Reclamp();
-    // A stored increment went through SetIncrement over these same points, so this changes
-    // nothing in a sound file; in a damaged one it keeps a tiny or wrongly signed increment
-    // from making the output endless.
-    if (FHasIncrement)
-        SetIncrement(FIncrement);
+    return std::fabs(Value) < std::fabs(Minimum) ? Minimum : Value;
 }
 
 // --- TParametricParamSet
 
 TParametricParamSet::TParametricParamSet(std::unique_ptr<TParametricCurveApproximator> Approximator)
-    : TApproximatorParamSet(std::move(Approximator)) {
-    const std::int32_t N = Points().Count();
-    if (N > 0) {
-        SetStartS(Parametric().ArcLength(0));
-        SetEndS(Parametric().ArcLength(N - 1));
-    }
+    : TRangeParamSet(std::move(Approximator), "StartS", "EndS") {
+    ResetRange();
 }
 
 TParametricCurveApproximator& TParametricParamSet::Parametric() const {
     return static_cast<TParametricCurveApproximator&>(Approximator());
 }
 
-bool TParametricParamSet::IsComplete() const {
-    return TApproximatorParamSet::IsComplete() && FHasStartS && FHasEndS;
+TRangeParamSet::TDataRange TParametricParamSet::DataRange() const {
+    return {Parametric().ArcLength(0), Parametric().ArcLength(Points().Count() - 1), true};
 }
 
-double TParametricParamSet::StartS() const {
-    if (!FHasStartS)
-        NotSet("StartS");
-    return FStartS;
-}
-
-double TParametricParamSet::EndS() const {
-    if (!FHasEndS)
-        NotSet("EndS");
-    return FEndS;
-}
-
-void TParametricParamSet::SetStartS(double Value) {
-    CheckValue(Value, "StartS");
-    const std::int32_t N = Points().Count();
-    if (N == 0) {
-        ClearStartS();
-        return;
-    }
-    const double S =
-        std::min(Parametric().ArcLength(N - 1), std::max(Parametric().ArcLength(0), Value));
-    if (!FHasStartS || FStartS != S) {
-        FStartS = S;
-        FHasStartS = true;
-        NotifyListeners();
-    }
-}
-
-void TParametricParamSet::SetEndS(double Value) {
-    CheckValue(Value, "EndS");
-    const std::int32_t N = Points().Count();
-    if (N == 0) {
-        ClearEndS();
-        return;
-    }
-    double S = std::min(Parametric().ArcLength(N - 1), Value);
-    // Without a start the end is still kept at or after the first arc length, so that no
-    // setter stores a value outside the data.
-    S = std::max(FHasStartS ? FStartS : Parametric().ArcLength(0), S);
-    if (!FHasEndS || FEndS != S) {
-        FEndS = S;
-        FHasEndS = true;
-        NotifyListeners();
-    }
-}
-
-void TParametricParamSet::ClearStartS() {
-    if (FHasStartS) {
-        FHasStartS = false;
-        NotifyListeners();
-    }
-}
-
-void TParametricParamSet::ClearEndS() {
-    if (FHasEndS) {
-        FHasEndS = false;
-        NotifyListeners();
-    }
-}
-
-void TParametricParamSet::Reclamp() {
-    if (FHasStartS)
-        SetStartS(FStartS);
-    if (FHasEndS)
-        SetEndS(FEndS);
-}
-
-void TParametricParamSet::ResetStart() {
-    if (Points().Count() > 0)
-        SetStartS(Parametric().ArcLength(0));
-    else
-        ClearStartS();
-}
-
-void TParametricParamSet::ResetEnd() {
-    const std::int32_t N = Points().Count();
-    if (N > 0)
-        SetEndS(Parametric().ArcLength(N - 1));
-    else
-        ClearEndS();
-}
-
-void TParametricParamSet::Assign(const TPersistent& Source) {
-    if (const auto* Other = dynamic_cast<const TParametricParamSet*>(&Source)) {
-        if (Other->FHasStartS)
-            SetStartS(Other->FStartS);
-        else
-            ClearStartS();
-        if (Other->FHasEndS)
-            SetEndS(Other->FEndS);
-        else
-            ClearEndS();
-        return;
-    }
-    if (dynamic_cast<const TApproximatorParamSet*>(&Source))
-        return;
-    TApproximatorParamSet::Assign(Source);
-}
-
-void TParametricParamSet::SaveToStream(TStream& Stream) const {
-    TApproximatorParamSet::SaveToStream(Stream);
-    WriteOptional(Stream, FHasStartS, FStartS);
-    WriteOptional(Stream, FHasEndS, FEndS);
-}
-
-void TParametricParamSet::ReadRange(TStream& Stream) {
-    double Start = 0.0;
-    double End = 0.0;
-    const bool HasStart = ReadOptional(Stream, Start, "StartS");
-    const bool HasEnd = ReadOptional(Stream, End, "EndS");
-    FHasStartS = HasStart;
-    FStartS = HasStart ? Start : 0.0;
-    FHasEndS = HasEnd;
-    FEndS = HasEnd ? End : 0.0;
-}
-
-void TParametricParamSet::LoadFromStream(TStream& Stream, const std::string& /*Version*/) {
-    ReadRange(Stream);
-    Reclamp();
+bool TParametricParamSet::IsSameFamily(const TRangeParamSet& Other) const {
+    return dynamic_cast<const TParametricParamSet*>(&Other) != nullptr;
 }
 
 // --- TNonfunctionalRawDataParamSet
@@ -502,25 +391,14 @@ std::unique_ptr<TCurveIterator> TNonfunctionalRawDataParamSet::NewIterator() con
 
 TParametricCubicSplineParamSet::TParametricCubicSplineParamSet(
     std::unique_ptr<TParametricCubicSpline> Approximator)
-    : TParametricParamSet(std::move(Approximator)) {
-    const std::int32_t N = Points().Count();
-    SetIncrement(N > 0 ? (Parametric().ArcLength(N - 1) - Parametric().ArcLength(0)) / 20.0 : 1.0);
-}
-
-bool TParametricCubicSplineParamSet::IsComplete() const {
-    return TParametricParamSet::IsComplete() && FHasIncrement;
+    : TSteppedParamSet(std::move(Approximator)) {
+    SetIncrement(DefaultIncrement());
 }
 
 std::unique_ptr<TCurveIterator> TParametricCubicSplineParamSet::NewIterator() const {
     CheckComplete("TParametricCubicSplineParamSet.NewIterator");
     return std::make_unique<TParametricCubicSplineIterator>(
         static_cast<TParametricCubicSpline&>(Approximator()), StartS(), EndS(), Increment());
-}
-
-double TParametricCubicSplineParamSet::Increment() const {
-    if (!FHasIncrement)
-        NotSet("Increment");
-    return FIncrement;
 }
 
 double TParametricCubicSplineParamSet::MinimumIncrement() const {
@@ -530,56 +408,12 @@ double TParametricCubicSplineParamSet::MinimumIncrement() const {
     return Parametric().ArcLength(N - 1) / N / 50.0;
 }
 
-void TParametricCubicSplineParamSet::SetIncrement(double Value) {
-    CheckValue(Value, "Increment");
-    if (Points().Count() == 0) {
-        ClearIncrement();
-        return;
-    }
+double TParametricCubicSplineParamSet::FitIncrement(double Value) const {
     Value = std::fabs(Value);
     // The minimum is 0 only when all points coincide; the iterator then yields the start
     // alone.
     const double Minimum = MinimumIncrement();
-    if (Value < Minimum)
-        Value = Minimum;
-    if (!FHasIncrement || FIncrement != Value) {
-        FIncrement = Value;
-        FHasIncrement = true;
-        NotifyListeners();
-    }
-}
-
-void TParametricCubicSplineParamSet::ClearIncrement() {
-    if (FHasIncrement) {
-        FHasIncrement = false;
-        NotifyListeners();
-    }
-}
-
-void TParametricCubicSplineParamSet::Assign(const TPersistent& Source) {
-    TParametricParamSet::Assign(Source);
-    if (const auto* Other = dynamic_cast<const TParametricCubicSplineParamSet*>(&Source)) {
-        if (Other->FHasIncrement)
-            SetIncrement(Other->FIncrement);
-        else
-            ClearIncrement();
-    }
-}
-
-void TParametricCubicSplineParamSet::SaveToStream(TStream& Stream) const {
-    TParametricParamSet::SaveToStream(Stream);
-    WriteOptional(Stream, FHasIncrement, FIncrement);
-}
-
-void TParametricCubicSplineParamSet::LoadFromStream(TStream& Stream,
-                                                    const std::string& /*Version*/) {
-    ReadRange(Stream);
-    double Increment = 0.0;
-    FHasIncrement = ReadOptional(Stream, Increment, "Increment");
-    FIncrement = FHasIncrement ? Increment : 0.0;
-    Reclamp();
-    if (FHasIncrement)
-        SetIncrement(FIncrement); // see TCubicSplineParamSet::LoadFromStream
+    return Value < Minimum ? Minimum : Value;
 }
 
 // --- TScatterRawDataParamSet

@@ -88,44 +88,143 @@ private:
     std::vector<IApproximatorListener*> FListeners;
 };
 
-// A range in X: StartX and EndX.
-class TNonParametricParamSet : public TApproximatorParamSet {
+// One optional number of a parameter set: unset, or set to a finite value. Its name is the
+// one the messages give it ("StartX is not set.").
+class TOptionalParam {
 public:
-    TNonParametricCurveApproximator& NonParametric() const;
+    explicit TOptionalParam(const char* Name) : FName(Name) {}
 
+    bool IsSet() const { return FIsSet; }
+    // "<Name> is not set." when unset.
+    double Value() const;
+    // "<Name> must be a finite number." unless Value is one.
+    void Check(double Value) const;
+    // Stores Value, which the set has checked and fitted to its data; true when that changed
+    // the parameter.
+    bool Set(double Value);
+    // True when the parameter was set.
+    bool Clear();
+
+    // Record: the flag (WriteBool) and, when set, the value (WriteDouble).
+    void Write(TStream& Stream) const;
+    // Takes a record as it was stored. A value that is not a finite number means a damaged
+    // record: EReadError "Invalid <Name> in stream.", and the parameter stays as it was.
+    void Read(TStream& Stream);
+
+private:
+    const char* FName;
+    bool FIsSet = false;
+    double FValue = 0.0;
+};
+
+// An output range from a start to an end: in X for the functional line's sets
+// (TNonParametricParamSet), in arc length for the parametric ones (TParametricParamSet). Both
+// ends are clamped into the family's DataRange, the end kept at or after the start in the
+// data's direction; without points, setting an end clears it.
+//
+// Record: after the class name, the start and then the end, each as TOptionalParam writes it.
+class TRangeParamSet : public TApproximatorParamSet {
+public:
     bool IsComplete() const override;
     void SaveToStream(TStream& Stream) const override;
     void LoadFromStream(TStream& Stream, const std::string& Version) override;
     void Reclamp() override;
     void ResetStart() override;
     void ResetEnd() override;
-    // From another TNonParametricParamSet: start and end through their setters (or cleared).
+    // From another set of the same family: start and end through their setters (or cleared).
     // A source of another family changes nothing.
     void Assign(const TPersistent& Source) override;
 
-    bool HasStartX() const { return FHasStartX; }
-    bool HasEndX() const { return FHasEndX; }
-    // "StartX is not set." / "EndX is not set." when unset.
-    double StartX() const;
-    double EndX() const;
-    // Clamps into the data range; then re-clamps a set end against the new start.
-    void SetStartX(double Value);
-    // Clamps between the start (or the first X) and the last X.
-    void SetEndX(double Value);
-    void ClearStartX();
-    void ClearEndX();
+    bool HasStart() const { return FStart.IsSet(); }
+    bool HasEnd() const { return FEnd.IsSet(); }
+    // "<Start name> is not set." when unset; likewise the end.
+    double Start() const { return FStart.Value(); }
+    double End() const { return FEnd.Value(); }
+    // A value that is not a finite number throws EParamSetError; else it is clamped, and the
+    // listeners hear of a change.
+    virtual void SetStart(double Value);
+    void SetEnd(double Value);
+    void ClearStart();
+    void ClearEnd();
 
 protected:
-    explicit TNonParametricParamSet(std::unique_ptr<TNonParametricCurveApproximator> Approximator);
-    // Reads the range fields without clamping or notifying.
+    TRangeParamSet(std::unique_ptr<TCurveApproximator> Approximator, const char* StartName,
+                   const char* EndName);
+
+    // The data in the family's measure: its first and last value, and whether the values
+    // grow from the first to the last.
+    struct TDataRange {
+        double First;
+        double Last;
+        bool Ascending;
+    };
+    // Asked only while there are points.
+    virtual TDataRange DataRange() const = 0;
+    virtual bool IsSameFamily(const TRangeParamSet& Other) const = 0;
+    // Reads the range fields without clamping or notifying; a damaged end leaves both as
+    // they were.
     void ReadRange(TStream& Stream);
 
 private:
-    bool FHasStartX = false;
-    bool FHasEndX = false;
-    double FStartX = 0.0;
-    double FEndX = 0.0;
+    TOptionalParam FStart;
+    TOptionalParam FEnd;
 };
+
+// A range set that also steps through its range by an increment: the cubic spline sets of
+// both families. Record: the range's, then the increment as TOptionalParam writes it.
+template <class TRangeSet> class TSteppedParamSet : public TRangeSet {
+public:
+    bool IsComplete() const override;
+    void SaveToStream(TStream& Stream) const override;
+    void LoadFromStream(TStream& Stream, const std::string& Version) override;
+    // The range as the family assigns it; from a set of the same class the increment too.
+    void Assign(const TPersistent& Source) override;
+
+    bool HasIncrement() const { return FIncrement.IsSet(); }
+    // "Increment is not set." when unset.
+    double Increment() const { return FIncrement.Value(); }
+    // Fitted to the data by FitIncrement; without points the increment is cleared.
+    void SetIncrement(double Value);
+    void ClearIncrement();
+
+protected:
+    using TRangeSet::TRangeSet;
+    // (last - first) / 20 in the family's measure; 1 without points.
+    double DefaultIncrement() const;
+    // Value as the class stores it, at least the class's minimum in magnitude (asked only
+    // while there are points).
+    virtual double FitIncrement(double Value) const = 0;
+
+private:
+    TOptionalParam FIncrement{"Increment"};
+};
+
+// A range in X: StartX and EndX.
+class TNonParametricParamSet : public TRangeParamSet {
+public:
+    TNonParametricCurveApproximator& NonParametric() const;
+
+    // "StartX is not set." / "EndX is not set." when unset.
+    bool HasStartX() const { return HasStart(); }
+    bool HasEndX() const { return HasEnd(); }
+    double StartX() const { return Start(); }
+    double EndX() const { return End(); }
+    void SetStartX(double Value) { SetStart(Value); }
+    void SetEndX(double Value) { SetEnd(Value); }
+    void ClearStartX() { ClearStart(); }
+    void ClearEndX() { ClearEnd(); }
+
+    // Clamps into the data range; then re-clamps a set end against the new start.
+    void SetStart(double Value) override;
+
+protected:
+    explicit TNonParametricParamSet(std::unique_ptr<TNonParametricCurveApproximator> Approximator);
+    // The first and the last X, either way round.
+    TDataRange DataRange() const override;
+    bool IsSameFamily(const TRangeParamSet& Other) const override;
+};
+
+extern template class TSteppedParamSet<TNonParametricParamSet>;
 
 class TFunctionalRawDataParamSet : public TNonParametricParamSet {
 public:
@@ -137,69 +236,42 @@ public:
     }
 };
 
-class TCubicSplineParamSet : public TNonParametricParamSet {
+class TCubicSplineParamSet : public TSteppedParamSet<TNonParametricParamSet> {
 public:
     explicit TCubicSplineParamSet(std::unique_ptr<TCubicSpline> Approximator);
 
-    bool IsComplete() const override;
     std::unique_ptr<TCurveIterator> NewIterator() const override;
-    void SaveToStream(TStream& Stream) const override;
-    void LoadFromStream(TStream& Stream, const std::string& Version) override;
     EParamPanelClass ParamPanelClass() const override { return EParamPanelClass::CubicSpline; }
-    // The range as TNonParametricParamSet; from another TCubicSplineParamSet the increment too.
-    void Assign(const TPersistent& Source) override;
-
-    bool HasIncrement() const { return FHasIncrement; }
-    // "Increment is not set." when unset.
-    double Increment() const;
-    // Given the sign of the data's direction, and raised to the minimum in magnitude.
-    void SetIncrement(double Value);
-    void ClearIncrement();
     // (last X - first X) / n / 50, signed with the direction; 1 without points.
     double MinimumIncrement() const;
 
-private:
-    bool FHasIncrement = false;
-    double FIncrement = 0.0;
+protected:
+    // Given the sign of the data's direction, and raised to the minimum in magnitude.
+    double FitIncrement(double Value) const override;
 };
 
 // A range in arc length: StartS and EndS.
-class TParametricParamSet : public TApproximatorParamSet {
+class TParametricParamSet : public TRangeParamSet {
 public:
     TParametricCurveApproximator& Parametric() const;
 
-    bool IsComplete() const override;
-    void SaveToStream(TStream& Stream) const override;
-    void LoadFromStream(TStream& Stream, const std::string& Version) override;
-    void Reclamp() override;
-    void ResetStart() override;
-    void ResetEnd() override;
-    // From another TParametricParamSet: start and end through their setters (or cleared).
-    // A source of another family changes nothing.
-    void Assign(const TPersistent& Source) override;
-
-    bool HasStartS() const { return FHasStartS; }
-    bool HasEndS() const { return FHasEndS; }
-    // "StartS is not set." / "EndS is not set." when unset.
-    double StartS() const;
-    double EndS() const;
-    // Clamps into [S[0], S[n-1]]; the end is not re-clamped.
-    void SetStartS(double Value);
-    // Clamps into [StartS (or S[0]), S[n-1]].
-    void SetEndS(double Value);
-    void ClearStartS();
-    void ClearEndS();
+    // The range under the names its callers use ("StartS is not set." / "EndS is not set."
+    // when unset); HasStart, HasEnd and ClearEnd serve as they are. Setting the start does
+    // not re-clamp the end.
+    double StartS() const { return Start(); }
+    double EndS() const { return End(); }
+    void SetStartS(double Value) { SetStart(Value); }
+    void SetEndS(double Value) { SetEnd(Value); }
+    void ClearStartS() { ClearStart(); }
 
 protected:
     explicit TParametricParamSet(std::unique_ptr<TParametricCurveApproximator> Approximator);
-    void ReadRange(TStream& Stream);
-
-private:
-    bool FHasStartS = false;
-    bool FHasEndS = false;
-    double FStartS = 0.0;
-    double FEndS = 0.0;
+    // S[0] to S[n-1], ascending.
+    TDataRange DataRange() const override;
+    bool IsSameFamily(const TRangeParamSet& Other) const override;
 };
+
+extern template class TSteppedParamSet<TParametricParamSet>;
 
 class TNonfunctionalRawDataParamSet : public TParametricParamSet {
 public:
@@ -211,30 +283,20 @@ public:
     }
 };
 
-class TParametricCubicSplineParamSet : public TParametricParamSet {
+class TParametricCubicSplineParamSet : public TSteppedParamSet<TParametricParamSet> {
 public:
     explicit TParametricCubicSplineParamSet(std::unique_ptr<TParametricCubicSpline> Approximator);
 
-    bool IsComplete() const override;
     std::unique_ptr<TCurveIterator> NewIterator() const override;
-    void SaveToStream(TStream& Stream) const override;
-    void LoadFromStream(TStream& Stream, const std::string& Version) override;
     EParamPanelClass ParamPanelClass() const override {
         return EParamPanelClass::ParametricCubicSpline;
     }
-    void Assign(const TPersistent& Source) override;
-
-    bool HasIncrement() const { return FHasIncrement; }
-    double Increment() const;
-    // |Value|, raised to the minimum.
-    void SetIncrement(double Value);
-    void ClearIncrement();
     // S[n-1] / n / 50; 1 without points.
     double MinimumIncrement() const;
 
-private:
-    bool FHasIncrement = false;
-    double FIncrement = 0.0;
+protected:
+    // |Value|, raised to the minimum.
+    double FitIncrement(double Value) const override;
 };
 
 class TScatterParamSet : public TApproximatorParamSet {

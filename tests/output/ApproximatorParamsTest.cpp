@@ -504,3 +504,27 @@ TEST(ApproximatorParamSet, ListenerManagement) {
     EXPECT_EQ(A.Calls, 1);
     EXPECT_EQ(B.Calls, 2);
 }
+
+// A record whose end is damaged changes neither end: the range is read whole or not at all.
+TEST(ApproximatorParamSet, DamagedRangeLeavesTheRangeAsItWas) {
+    const TDoublePointArray Points = Ramp(0, 10);
+    struct TCase {
+        const char* Approximator;
+        const char* Message;
+    };
+    const std::vector<TCase> Cases = {
+        {"TFunctionalRawData", "Invalid EndX in stream."},
+        {"TCubicSpline", "Invalid EndX in stream."},
+        {"TNonfunctionalRawData", "Invalid EndS in stream."},
+        {"TParametricCubicSpline", "Invalid EndS in stream."},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Approximator);
+        auto Set = CreateParamSet(Case.Approximator, Points);
+        Set->ResetRange();
+        const std::vector<std::uint8_t> Before = Saved(*Set);
+        TMemoryStream Damaged(TBytes().Flag(true).Num(4).Flag(true).Num(INFINITY).Get());
+        EXPECT_EQ(MessageOf([&] { Set->LoadFromStream(Damaged, "V5.01"); }), Case.Message);
+        EXPECT_EQ(Saved(*Set), Before);
+    }
+}

@@ -254,7 +254,7 @@ std::unique_ptr<TParametricParamPanel> TParametricParamPanel::Create(QWidget* Pa
 
 void TParametricParamPanel::UpdateDisplay() {
     const auto* Set = dynamic_cast<const TParametricParamSet*>(ParamSet());
-    if (Set && Set->HasStartS() && Set->HasEndS() && Set->Points().Count() > 0) {
+    if (Set && Set->HasStart() && Set->HasEnd() && Set->Points().Count() > 0) {
         const TDoublePoint First = Set->Points().First();
         const TDoublePoint Last = Set->Points().Last();
         const auto Point = [this](TDoublePoint P) {
