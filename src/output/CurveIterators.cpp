@@ -58,11 +58,14 @@ TDoublePoint TCurveIterator::CurrentPoint() const {
     return {CurrentX(), CurrentY()};
 }
 
-TNonParametricCurveIterator::TNonParametricCurveIterator(
-    TNonParametricCurveApproximator& Approximator, double StartX, double EndX)
-    : TCurveIterator(Approximator), FStartX(StartX), FEndX(EndX) {
+TRangeCurveIterator::TRangeCurveIterator(TCurveApproximator& Approximator, double Start, double End)
+    : TCurveIterator(Approximator), FStart(Start), FEnd(End) {
     Approximator.Recompute();
 }
+
+TNonParametricCurveIterator::TNonParametricCurveIterator(
+    TNonParametricCurveApproximator& Approximator, double StartX, double EndX)
+    : TRangeCurveIterator(Approximator, StartX, EndX) {}
 
 TNonParametricCurveApproximator& TNonParametricCurveIterator::NonParametric() const {
     return static_cast<TNonParametricCurveApproximator&>(Approximator());
@@ -70,43 +73,28 @@ TNonParametricCurveApproximator& TNonParametricCurveIterator::NonParametric() co
 
 TParametricCurveIterator::TParametricCurveIterator(TParametricCurveApproximator& Approximator,
                                                    double StartS, double EndS)
-    : TCurveIterator(Approximator), FStartS(StartS), FEndS(EndS) {
-    Approximator.Recompute();
-}
+    : TRangeCurveIterator(Approximator, StartS, EndS) {}
 
 TParametricCurveApproximator& TParametricCurveIterator::Parametric() const {
     return static_cast<TParametricCurveApproximator&>(Approximator());
 }
 
-// --- TCubicSplineIterator
+// --- TSteppingIterator
 
-TCubicSplineIterator::TCubicSplineIterator(TCubicSpline& Spline, double StartX, double EndX,
-                                           double Increment)
-    : TNonParametricCurveIterator(Spline, StartX, EndX), FIncrement(Increment) {
-    CheckFiniteArguments("TCubicSplineIterator", StartX, EndX, Increment);
-    const double LastX = Spline.Points().Last().X;
-    FEndX = FIncrement > 0.0 ? std::min(FEndX, LastX) : std::max(FEndX, LastX);
-    First();
-}
-
-TCubicSpline& TCubicSplineIterator::Spline() const {
-    return static_cast<TCubicSpline&>(Approximator());
-}
-
-void TCubicSplineIterator::First() {
-    FCurrent = FStartX;
+template <class TRangeIterator> void TSteppingIterator<TRangeIterator>::First() {
+    FCurrent = this->FStart;
     FSteps = 0;
     FStuck = false;
 }
 
-void TCubicSplineIterator::Last() {
+template <class TRangeIterator> void TSteppingIterator<TRangeIterator>::Last() {
     // Without a usable increment the only output point is the start.
-    FCurrent = FIncrement == 0.0 ? FStartX : FEndX;
+    FCurrent = FIncrement == 0.0 ? this->FStart : this->FEnd;
     FSteps = -1;
     FStuck = false;
 }
 
-void TCubicSplineIterator::Next() {
+template <class TRangeIterator> void TSteppingIterator<TRangeIterator>::Next() {
     const double NewCurrent = FCurrent + FIncrement;
     if (NewCurrent == FCurrent) {
         // A zero increment, or one lost against the magnitude of Current: the walk ends here
@@ -119,7 +107,7 @@ void TCubicSplineIterator::Next() {
         ++FSteps;
 }
 
-void TCubicSplineIterator::Prev() {
+template <class TRangeIterator> void TSteppingIterator<TRangeIterator>::Prev() {
     FSteps = -1;
     if (FStuck) {
         FStuck = false;
@@ -128,18 +116,59 @@ void TCubicSplineIterator::Prev() {
     FCurrent -= FIncrement;
 }
 
-void TCubicSplineIterator::MoveTo(std::int32_t N) {
+template <class TRangeIterator> void TSteppingIterator<TRangeIterator>::MoveTo(std::int32_t N) {
     MoveForwardTo(
         N, FSteps, FStuck, [this] { First(); }, [this] { Next(); });
+}
+
+template class TSteppingIterator<TNonParametricCurveIterator>;
+template class TSteppingIterator<TParametricCurveIterator>;
+
+// --- TIndexIterator
+
+template <class TBase> void TIndexIterator<TBase>::MoveTo(std::int32_t N) {
+    this->First();
+    FIndex = SaturatedSum(FIndex, N);
+}
+
+template <class TBase> double TIndexIterator<TBase>::CurrentX() const {
+    return this->Approximator().Points()[FIndex].X;
+}
+
+template <class TBase> double TIndexIterator<TBase>::CurrentY() const {
+    return this->Approximator().Points()[FIndex].Y;
+}
+
+template <class TBase> TDoublePoint TIndexIterator<TBase>::CurrentPoint() const {
+    return this->Approximator().Points()[FIndex];
+}
+
+template class TIndexIterator<TNonParametricCurveIterator>;
+template class TIndexIterator<TParametricCurveIterator>;
+template class TIndexIterator<TScatterIterator>;
+
+// --- TCubicSplineIterator
+
+TCubicSplineIterator::TCubicSplineIterator(TCubicSpline& Spline, double StartX, double EndX,
+                                           double Increment)
+    : TSteppingIterator(Spline, StartX, EndX, Increment) {
+    CheckFiniteArguments("TCubicSplineIterator", StartX, EndX, Increment);
+    const double LastX = Spline.Points().Last().X;
+    FEnd = FIncrement > 0.0 ? std::min(FEnd, LastX) : std::max(FEnd, LastX);
+    First();
+}
+
+TCubicSpline& TCubicSplineIterator::Spline() const {
+    return static_cast<TCubicSpline&>(Approximator());
 }
 
 bool TCubicSplineIterator::IsDone() const {
     if (FStuck)
         return true;
     if (FIncrement > 0.0)
-        return FCurrent > FEndX;
+        return FCurrent > FEnd;
     if (FIncrement < 0.0)
-        return FCurrent < FEndX;
+        return FCurrent < FEnd;
     return false;
 }
 
@@ -151,74 +180,40 @@ double TCubicSplineIterator::CurrentY() const {
 
 TFunctionalRawDataIterator::TFunctionalRawDataIterator(
     TNonParametricCurveApproximator& Approximator, double StartX, double EndX)
-    : TNonParametricCurveIterator(Approximator, StartX, EndX) {
+    : TIndexIterator(Approximator, StartX, EndX) {
     First();
 }
 
 void TFunctionalRawDataIterator::First() {
-    FIndex = NonParametric().IndexOfNearestL(FStartX);
+    FIndex = NonParametric().IndexOfNearestL(FStart);
 }
 
 void TFunctionalRawDataIterator::Last() {
-    FIndex = NonParametric().IndexOfNearestL(FEndX);
-}
-
-void TFunctionalRawDataIterator::MoveTo(std::int32_t N) {
-    First();
-    FIndex = SaturatedSum(FIndex, N);
+    FIndex = NonParametric().IndexOfNearestL(FEnd);
 }
 
 bool TFunctionalRawDataIterator::IsDone() const {
-    return NonParametric().IndexOfNearestL(FEndX) < FIndex;
-}
-
-double TFunctionalRawDataIterator::CurrentX() const {
-    return Approximator().Points()[FIndex].X;
-}
-
-double TFunctionalRawDataIterator::CurrentY() const {
-    return Approximator().Points()[FIndex].Y;
-}
-
-TDoublePoint TFunctionalRawDataIterator::CurrentPoint() const {
-    return Approximator().Points()[FIndex];
+    return NonParametric().IndexOfNearestL(FEnd) < FIndex;
 }
 
 // --- TNonfunctionalRawDataIterator
 
 TNonfunctionalRawDataIterator::TNonfunctionalRawDataIterator(
     TParametricCurveApproximator& Approximator, double StartS, double EndS)
-    : TParametricCurveIterator(Approximator, StartS, EndS) {
+    : TIndexIterator(Approximator, StartS, EndS) {
     First();
 }
 
 void TNonfunctionalRawDataIterator::First() {
-    FIndex = Parametric().IndexOfNearestLT(FStartS);
+    FIndex = Parametric().IndexOfNearestLT(FStart);
 }
 
 void TNonfunctionalRawDataIterator::Last() {
-    FIndex = Parametric().IndexOfNearestGT(FEndS);
-}
-
-void TNonfunctionalRawDataIterator::MoveTo(std::int32_t N) {
-    First();
-    FIndex = SaturatedSum(FIndex, N);
+    FIndex = Parametric().IndexOfNearestGT(FEnd);
 }
 
 bool TNonfunctionalRawDataIterator::IsDone() const {
-    return Parametric().IndexOfNearestGT(FEndS) < FIndex;
-}
-
-double TNonfunctionalRawDataIterator::CurrentX() const {
-    return Approximator().Points()[FIndex].X;
-}
-
-double TNonfunctionalRawDataIterator::CurrentY() const {
-    return Approximator().Points()[FIndex].Y;
-}
-
-TDoublePoint TNonfunctionalRawDataIterator::CurrentPoint() const {
-    return Approximator().Points()[FIndex];
+    return Parametric().IndexOfNearestGT(FEnd) < FIndex;
 }
 
 // --- TParametricCubicSplineIterator
@@ -226,9 +221,9 @@ TDoublePoint TNonfunctionalRawDataIterator::CurrentPoint() const {
 TParametricCubicSplineIterator::TParametricCubicSplineIterator(TParametricCubicSpline& Spline,
                                                                double StartS, double EndS,
                                                                double Increment)
-    : TParametricCurveIterator(Spline, StartS, EndS), FIncrement(std::fabs(Increment)) {
+    : TSteppingIterator(Spline, StartS, EndS, std::fabs(Increment)) {
     CheckFiniteArguments("TParametricCubicSplineIterator", StartS, EndS, Increment);
-    FEndS = std::min(FEndS, Spline.ArcLength(Spline.Points().Count() - 1));
+    FEnd = std::min(FEnd, Spline.ArcLength(Spline.Points().Count() - 1));
     First();
 }
 
@@ -236,45 +231,8 @@ TParametricCubicSpline& TParametricCubicSplineIterator::Spline() const {
     return static_cast<TParametricCubicSpline&>(Approximator());
 }
 
-void TParametricCubicSplineIterator::First() {
-    FCurrent = FStartS;
-    FSteps = 0;
-    FStuck = false;
-}
-
-void TParametricCubicSplineIterator::Last() {
-    FCurrent = FIncrement == 0.0 ? FStartS : FEndS;
-    FSteps = -1;
-    FStuck = false;
-}
-
-void TParametricCubicSplineIterator::Next() {
-    const double NewCurrent = FCurrent + FIncrement;
-    if (NewCurrent == FCurrent) {
-        FStuck = true;
-        return;
-    }
-    FCurrent = NewCurrent;
-    if (FSteps >= 0)
-        ++FSteps;
-}
-
-void TParametricCubicSplineIterator::Prev() {
-    FSteps = -1;
-    if (FStuck) {
-        FStuck = false;
-        return;
-    }
-    FCurrent -= FIncrement;
-}
-
-void TParametricCubicSplineIterator::MoveTo(std::int32_t N) {
-    MoveForwardTo(
-        N, FSteps, FStuck, [this] { First(); }, [this] { Next(); });
-}
-
 bool TParametricCubicSplineIterator::IsDone() const {
-    return FStuck || FCurrent > FEndS;
+    return FStuck || FCurrent > FEnd;
 }
 
 double TParametricCubicSplineIterator::CurrentX() const {
@@ -292,7 +250,7 @@ TDoublePoint TParametricCubicSplineIterator::CurrentPoint() const {
 // --- TScatterRawDataIterator
 
 TScatterRawDataIterator::TScatterRawDataIterator(TCurveApproximator& Approximator)
-    : TScatterIterator(Approximator) {
+    : TIndexIterator(Approximator) {
     Approximator.Recompute();
     First();
 }
@@ -303,18 +261,6 @@ void TScatterRawDataIterator::Last() {
 
 bool TScatterRawDataIterator::IsDone() const {
     return FIndex > Approximator().Points().Count() - 1;
-}
-
-double TScatterRawDataIterator::CurrentX() const {
-    return Approximator().Points()[FIndex].X;
-}
-
-double TScatterRawDataIterator::CurrentY() const {
-    return Approximator().Points()[FIndex].Y;
-}
-
-TDoublePoint TScatterRawDataIterator::CurrentPoint() const {
-    return Approximator().Points()[FIndex];
 }
 
 } // namespace korvane

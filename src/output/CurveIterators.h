@@ -45,57 +45,62 @@ private:
     TCurveApproximator* FApproximator;
 };
 
-class TNonParametricCurveIterator : public TCurveIterator {
+// An iterator over a range of a line, from a start to an end: in X for the functional line's
+// iterators (TNonParametricCurveIterator), in arc length for the parametric ones
+// (TParametricCurveIterator).
+class TRangeCurveIterator : public TCurveIterator {
+protected:
+    TRangeCurveIterator(TCurveApproximator& Approximator, double Start, double End);
+
+    double FStart;
+    double FEnd;
+};
+
+class TNonParametricCurveIterator : public TRangeCurveIterator {
 public:
-    double StartX() const { return FStartX; }
-    double EndX() const { return FEndX; }
+    double StartX() const { return FStart; }
+    double EndX() const { return FEnd; }
 
 protected:
     TNonParametricCurveIterator(TNonParametricCurveApproximator& Approximator, double StartX,
                                 double EndX);
     TNonParametricCurveApproximator& NonParametric() const;
-
-    double FStartX;
-    double FEndX;
 };
 
-class TParametricCurveIterator : public TCurveIterator {
+class TParametricCurveIterator : public TRangeCurveIterator {
 public:
-    double StartS() const { return FStartS; }
-    double EndS() const { return FEndS; }
+    double StartS() const { return FStart; }
+    double EndS() const { return FEnd; }
 
 protected:
     TParametricCurveIterator(TParametricCurveApproximator& Approximator, double StartS,
                              double EndS);
     TParametricCurveApproximator& Parametric() const;
-
-    double FStartS;
-    double FEndS;
 };
 
-// Samples a cubic spline from StartX in steps of Increment up to EndX, which is limited to the
-// last point's X. Current accumulates (Current += Increment), so MoveTo(n) reaches exactly
-// the value a walk reaches.
-//
-// An increment of zero (possible only when the first and last X are equal) or one too small
-// to move Current yields exactly one point, at StartX: the walk always ends.
-class TCubicSplineIterator : public TNonParametricCurveIterator {
-public:
-    TCubicSplineIterator(TCubicSpline& Spline, double StartX, double EndX, double Increment);
+class TScatterIterator : public TCurveIterator {
+protected:
+    using TCurveIterator::TCurveIterator;
+};
 
+// The walk of the spline iterators over TRangeIterator's range: from the start in steps of
+// the increment. Current accumulates (Current += Increment), so MoveTo(n) reaches exactly the
+// value a walk reaches. An increment of zero, or one too small to move Current, yields exactly
+// one point, at the start: the walk always ends.
+template <class TRangeIterator> class TSteppingIterator : public TRangeIterator {
+public:
     void First() override;
     void Last() override;
     void Prev() override;
     void Next() override;
     void MoveTo(std::int32_t N) override;
-    bool IsDone() const override;
-    double CurrentX() const override { return FCurrent; }
-    double CurrentY() const override;
 
     double Increment() const { return FIncrement; }
 
-private:
-    TCubicSpline& Spline() const;
+protected:
+    template <class TApproximator>
+    TSteppingIterator(TApproximator& Approximator, double Start, double End, double Increment)
+        : TRangeIterator(Approximator, Start, End), FIncrement(Increment) {}
 
     double FCurrent = 0.0;
     double FIncrement;
@@ -106,104 +111,92 @@ private:
     bool FStuck = false;
 };
 
+// The walk of the iterators over digitized points: by index, one point at a time; MoveTo(N)
+// is First and then N points on (the index saturates instead of overflowing).
+template <class TBase> class TIndexIterator : public TBase {
+public:
+    void Prev() override { --FIndex; }
+    void Next() override { ++FIndex; }
+    void MoveTo(std::int32_t N) override;
+    double CurrentX() const override;
+    double CurrentY() const override;
+    TDoublePoint CurrentPoint() const override;
+
+    std::int32_t Index() const { return FIndex; }
+
+protected:
+    using TBase::TBase;
+
+    std::int32_t FIndex = 0;
+};
+
+extern template class TSteppingIterator<TNonParametricCurveIterator>;
+extern template class TSteppingIterator<TParametricCurveIterator>;
+extern template class TIndexIterator<TNonParametricCurveIterator>;
+extern template class TIndexIterator<TParametricCurveIterator>;
+extern template class TIndexIterator<TScatterIterator>;
+
+// Samples a cubic spline from StartX in steps of Increment up to EndX, which is limited to the
+// last point's X. The increment is zero only when the first and last X are equal.
+class TCubicSplineIterator : public TSteppingIterator<TNonParametricCurveIterator> {
+public:
+    TCubicSplineIterator(TCubicSpline& Spline, double StartX, double EndX, double Increment);
+
+    bool IsDone() const override;
+    double CurrentX() const override { return FCurrent; }
+    double CurrentY() const override;
+
+private:
+    TCubicSpline& Spline() const;
+};
+
 // The digitized points from the one IndexOfNearestL finds for StartX to the one it finds for
 // EndX.
-class TFunctionalRawDataIterator : public TNonParametricCurveIterator {
+class TFunctionalRawDataIterator : public TIndexIterator<TNonParametricCurveIterator> {
 public:
     TFunctionalRawDataIterator(TNonParametricCurveApproximator& Approximator, double StartX,
                                double EndX);
 
     void First() override;
     void Last() override;
-    void Prev() override { --FIndex; }
-    void Next() override { ++FIndex; }
-    void MoveTo(std::int32_t N) override;
     bool IsDone() const override;
-    double CurrentX() const override;
-    double CurrentY() const override;
-    TDoublePoint CurrentPoint() const override;
-
-    std::int32_t Index() const { return FIndex; }
-
-private:
-    std::int32_t FIndex = 0;
 };
 
 // The digitized points whose arc length lies in [StartS, EndS].
-class TNonfunctionalRawDataIterator : public TParametricCurveIterator {
+class TNonfunctionalRawDataIterator : public TIndexIterator<TParametricCurveIterator> {
 public:
     TNonfunctionalRawDataIterator(TParametricCurveApproximator& Approximator, double StartS,
                                   double EndS);
 
     void First() override;
     void Last() override;
-    void Prev() override { --FIndex; }
-    void Next() override { ++FIndex; }
-    void MoveTo(std::int32_t N) override;
     bool IsDone() const override;
-    double CurrentX() const override;
-    double CurrentY() const override;
-    TDoublePoint CurrentPoint() const override;
-
-    std::int32_t Index() const { return FIndex; }
-
-private:
-    std::int32_t FIndex = 0;
 };
 
 // Samples a parametric cubic spline from StartS in steps of |Increment| up to EndS, which is
-// limited to the last arc length. A zero or vanishing increment yields one point, as for
-// TCubicSplineIterator.
-class TParametricCubicSplineIterator : public TParametricCurveIterator {
+// limited to the last arc length.
+class TParametricCubicSplineIterator : public TSteppingIterator<TParametricCurveIterator> {
 public:
     TParametricCubicSplineIterator(TParametricCubicSpline& Spline, double StartS, double EndS,
                                    double Increment);
 
-    void First() override;
-    void Last() override;
-    void Prev() override;
-    void Next() override;
-    void MoveTo(std::int32_t N) override;
     bool IsDone() const override;
     double CurrentX() const override;
     double CurrentY() const override;
     TDoublePoint CurrentPoint() const override;
 
-    double Increment() const { return FIncrement; }
-
 private:
     TParametricCubicSpline& Spline() const;
-
-    double FCurrent = 0.0;
-    double FIncrement;
-    std::int64_t FSteps = 0;
-    bool FStuck = false;
-};
-
-class TScatterIterator : public TCurveIterator {
-protected:
-    using TCurveIterator::TCurveIterator;
 };
 
 // Every point in stored order.
-class TScatterRawDataIterator : public TScatterIterator {
+class TScatterRawDataIterator : public TIndexIterator<TScatterIterator> {
 public:
     explicit TScatterRawDataIterator(TCurveApproximator& Approximator);
 
     void First() override { FIndex = 0; }
     void Last() override;
-    void Prev() override { --FIndex; }
-    void Next() override { ++FIndex; }
-    void MoveTo(std::int32_t N) override { FIndex = N; }
     bool IsDone() const override;
-    double CurrentX() const override;
-    double CurrentY() const override;
-    TDoublePoint CurrentPoint() const override;
-
-    std::int32_t Index() const { return FIndex; }
-
-private:
-    std::int32_t FIndex = 0;
 };
 
 } // namespace korvane
