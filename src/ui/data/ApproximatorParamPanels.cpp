@@ -40,8 +40,16 @@ bool ReadNumber(const QString& Text, double& Value) {
     }
 }
 
-bool IsEmptyText(const QString& Text) {
-    return Text.trimmed().isEmpty();
+// What was typed for an optional value of the set: empty text clears the value, a number
+// goes to the set's setter (which clamps it), and any other text changes nothing.
+template <class TClear, class TChange>
+void ReadOptionalNumber(const QLineEdit& Edit, TClear Clear, TChange Change) {
+    const QString Text = Edit.text();
+    double Value = 0.0;
+    if (Text.trimmed().isEmpty())
+        Clear();
+    else if (ReadNumber(Text, Value))
+        Change(Value);
 }
 
 } // namespace
@@ -275,46 +283,58 @@ TNonfunctionalRawDataParamPanel::Create(QWidget* Parent) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// TIncrementParamPanel
+
+template <class TBasePanel, class TSet>
+TIncrementParamPanel<TBasePanel, TSet>::TIncrementParamPanel(QWidget* Parent,
+                                                             const QString& Caption, int Gap,
+                                                             int MinWidth, int MinHeight)
+    : TBasePanel(Parent), FAbove(this->LastControl()), FGap(Gap) {
+    FIncrementLabel = this->NewLabel(Caption, Margin, Bottom(*FAbove) + FGap, MinWidth, MinHeight);
+    FIncrementEdit = this->NewNumberEdit(*FIncrementLabel);
+    FIncrementEdit->setObjectName(QStringLiteral("IncrementEdit"));
+    this->resize(this->width(), Bottom(*FIncrementEdit));
+}
+
+template <class TBasePanel, class TSet>
+void TIncrementParamPanel<TBasePanel, TSet>::UpdateDisplay() {
+    TBasePanel::UpdateDisplay();
+    const auto* Set = dynamic_cast<const TSet*>(this->ParamSet());
+    FIncrementEdit->setText(Set && Set->HasIncrement() ? this->FormatX(Set->Increment())
+                                                       : QString());
+}
+
+template <class TBasePanel, class TSet>
+void TIncrementParamPanel<TBasePanel, TSet>::ArrangeControls() {
+    TBasePanel::ArrangeControls();
+    FIncrementLabel->move(FIncrementLabel->x(), Bottom(*FAbove) + FGap);
+    FIncrementEdit->move(FIncrementEdit->x(), FIncrementLabel->y() - 3);
+    if (QPushButton* Apply = this->ApplyButton())
+        Apply->move(Apply->x(), Bottom(*FIncrementEdit) + 4);
+}
+
+template <class TBasePanel, class TSet>
+void TIncrementParamPanel<TBasePanel, TSet>::ReadIncrement() {
+    if (auto* Set = dynamic_cast<TSet*>(this->ParamSet()))
+        ReadOptionalNumber(
+            *FIncrementEdit, [Set] { Set->ClearIncrement(); },
+            [Set](double Value) { Set->SetIncrement(Value); });
+}
+
+template class TIncrementParamPanel<TParametricParamPanel, TParametricCubicSplineParamSet>;
+template class TIncrementParamPanel<TNonParametricParamPanel, TCubicSplineParamSet>;
+
+// ---------------------------------------------------------------------------------------------
 // TParametricCubicSplineParamPanel
 
+// The increment row goes 8 pixels below the range label.
 TParametricCubicSplineParamPanel::TParametricCubicSplineParamPanel(QWidget* Parent)
-    : TParametricParamPanel(Parent) {
-    FIncrementLabel = NewLabel(QStringLiteral("Increment: "), Margin, Bottom(*RangeLabel()) + 4);
-    FIncrementEdit = NewNumberEdit(*FIncrementLabel);
-    FIncrementEdit->setObjectName(QStringLiteral("IncrementEdit"));
-    resize(width(), Bottom(*FIncrementEdit));
-}
+    : TIncrementParamPanel(Parent, QStringLiteral("Increment: "), 8) {}
 
 std::unique_ptr<TParametricCubicSplineParamPanel>
 TParametricCubicSplineParamPanel::Create(QWidget* Parent) {
     return Finish(std::unique_ptr<TParametricCubicSplineParamPanel>(
         new TParametricCubicSplineParamPanel(Parent)));
-}
-
-void TParametricCubicSplineParamPanel::UpdateDisplay() {
-    TParametricParamPanel::UpdateDisplay();
-    const auto* Set = dynamic_cast<const TParametricCubicSplineParamSet*>(ParamSet());
-    FIncrementEdit->setText(Set && Set->HasIncrement() ? FormatX(Set->Increment()) : QString());
-}
-
-void TParametricCubicSplineParamPanel::ArrangeControls() {
-    TParametricParamPanel::ArrangeControls();
-    FIncrementLabel->move(FIncrementLabel->x(), Bottom(*RangeLabel()) + 8);
-    FIncrementEdit->move(FIncrementEdit->x(), FIncrementLabel->y() - 3);
-    if (ApplyButton())
-        ApplyButton()->move(ApplyButton()->x(), Bottom(*FIncrementEdit) + 4);
-}
-
-void TParametricCubicSplineParamPanel::ReadIncrement() {
-    auto* Set = dynamic_cast<TParametricCubicSplineParamSet*>(ParamSet());
-    if (!Set)
-        return;
-    const QString Text = FIncrementEdit->text();
-    double Value = 0.0;
-    if (IsEmptyText(Text))
-        Set->ClearIncrement();
-    else if (ReadNumber(Text, Value))
-        Set->SetIncrement(Value);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -338,61 +358,26 @@ void TNonParametricParamPanel::UpdateDisplay() {
 }
 
 void TNonParametricParamPanel::ReadStart() {
-    auto* Set = dynamic_cast<TNonParametricParamSet*>(ParamSet());
-    if (!Set)
-        return;
-    const QString Text = FStartEdit->text();
-    double Value = 0.0;
-    if (IsEmptyText(Text))
-        Set->ClearStartX();
-    else if (ReadNumber(Text, Value))
-        Set->SetStartX(Value);
+    if (auto* Set = dynamic_cast<TNonParametricParamSet*>(ParamSet()))
+        ReadOptionalNumber(
+            *FStartEdit, [Set] { Set->ClearStartX(); },
+            [Set](double Value) { Set->SetStartX(Value); });
 }
 
 // ---------------------------------------------------------------------------------------------
 // TCubicSplineParamPanel
 
-TCubicSplineParamPanel::TCubicSplineParamPanel(QWidget* Parent) : TNonParametricParamPanel(Parent) {
-    FIncrementLabel =
-        NewLabel(QStringLiteral("in increments of "), Margin, Bottom(*StartEdit()) + 7, 74, 13);
-    FIncrementEdit = NewNumberEdit(*FIncrementLabel);
-    FIncrementEdit->setObjectName(QStringLiteral("IncrementEdit"));
-    resize(width(), Bottom(*FIncrementEdit));
-}
+// The increment row goes 7 pixels below the start edit.
+TCubicSplineParamPanel::TCubicSplineParamPanel(QWidget* Parent)
+    : TIncrementParamPanel(Parent, QStringLiteral("in increments of "), 7, 74, 13) {}
 
 std::unique_ptr<TCubicSplineParamPanel> TCubicSplineParamPanel::Create(QWidget* Parent) {
     return Finish(std::unique_ptr<TCubicSplineParamPanel>(new TCubicSplineParamPanel(Parent)));
 }
 
-void TCubicSplineParamPanel::UpdateDisplay() {
-    TNonParametricParamPanel::UpdateDisplay();
-    const auto* Set = dynamic_cast<const TCubicSplineParamSet*>(ParamSet());
-    FIncrementEdit->setText(Set && Set->HasIncrement() ? FormatX(Set->Increment()) : QString());
-}
-
-void TCubicSplineParamPanel::ArrangeControls() {
-    TNonParametricParamPanel::ArrangeControls();
-    FIncrementLabel->move(FIncrementLabel->x(), Bottom(*StartEdit()) + 7);
-    FIncrementEdit->move(FIncrementEdit->x(), FIncrementLabel->y() - 3);
-    if (ApplyButton())
-        ApplyButton()->move(ApplyButton()->x(), Bottom(*FIncrementEdit) + 4);
-}
-
 void TCubicSplineParamPanel::ReadFields() {
     ReadStart();
     ReadIncrement();
-}
-
-void TCubicSplineParamPanel::ReadIncrement() {
-    auto* Set = dynamic_cast<TCubicSplineParamSet*>(ParamSet());
-    if (!Set)
-        return;
-    const QString Text = FIncrementEdit->text();
-    double Value = 0.0;
-    if (IsEmptyText(Text))
-        Set->ClearIncrement();
-    else if (ReadNumber(Text, Value))
-        Set->SetIncrement(Value);
 }
 
 // ---------------------------------------------------------------------------------------------

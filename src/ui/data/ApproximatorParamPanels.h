@@ -87,6 +87,8 @@ protected:
     void Realign();
     // Makes Control the last control of the panel.
     void AddControl(QWidget& Control) { FLastControl = &Control; }
+    // The control made last (a new row goes below it); null before the first.
+    QWidget* LastControl() const { return FLastControl; }
     QString FormatX(double Value) const;
     QString FormatY(double Value) const;
 
@@ -158,26 +160,44 @@ protected:
     using TParametricParamPanel::TParametricParamPanel;
 };
 
-// The parametric cubic spline: the range label and the increment.
-class TParametricCubicSplineParamPanel : public TParametricParamPanel {
+// A panel of TBasePanel's kind with a row for the increment of a spline set (TSet) below
+// the base panel's controls.
+template <class TBasePanel, class TSet> class TIncrementParamPanel : public TBasePanel {
 public:
-    static std::unique_ptr<TParametricCubicSplineParamPanel> Create(QWidget* Parent = nullptr);
-
     QLabel* IncrementLabel() const { return FIncrementLabel; }
     QLineEdit* IncrementEdit() const { return FIncrementEdit; }
 
     void UpdateDisplay() override;
     void ArrangeControls() override;
-    bool HasEditableFields() const override { return true; }
-    void ReadFields() override { ReadIncrement(); }
     virtual void ReadIncrement();
 
 protected:
-    explicit TParametricCubicSplineParamPanel(QWidget* Parent);
+    // The row's caption, sized at least MinWidth x MinHeight, stands Gap pixels below the
+    // base panel's last control.
+    TIncrementParamPanel(QWidget* Parent, const QString& Caption, int Gap, int MinWidth = 0,
+                         int MinHeight = 0);
 
 private:
     QLabel* FIncrementLabel;
     QLineEdit* FIncrementEdit;
+    // The control the row stays below, and how far.
+    QWidget* FAbove;
+    int FGap;
+};
+
+extern template class TIncrementParamPanel<TParametricParamPanel, TParametricCubicSplineParamSet>;
+
+// The parametric cubic spline: the range label and the increment.
+class TParametricCubicSplineParamPanel
+    : public TIncrementParamPanel<TParametricParamPanel, TParametricCubicSplineParamSet> {
+public:
+    static std::unique_ptr<TParametricCubicSplineParamPanel> Create(QWidget* Parent = nullptr);
+
+    bool HasEditableFields() const override { return true; }
+    void ReadFields() override { ReadIncrement(); }
+
+protected:
+    explicit TParametricCubicSplineParamPanel(QWidget* Parent);
 };
 
 // A range in X whose start the user chooses: "Select points from X = ".
@@ -202,25 +222,18 @@ private:
     QLineEdit* FStartEdit;
 };
 
+extern template class TIncrementParamPanel<TNonParametricParamPanel, TCubicSplineParamSet>;
+
 // The cubic spline: the start X and the increment.
-class TCubicSplineParamPanel : public TNonParametricParamPanel {
+class TCubicSplineParamPanel
+    : public TIncrementParamPanel<TNonParametricParamPanel, TCubicSplineParamSet> {
 public:
     static std::unique_ptr<TCubicSplineParamPanel> Create(QWidget* Parent = nullptr);
 
-    QLabel* IncrementLabel() const { return FIncrementLabel; }
-    QLineEdit* IncrementEdit() const { return FIncrementEdit; }
-
-    void UpdateDisplay() override;
-    void ArrangeControls() override;
     void ReadFields() override;
-    virtual void ReadIncrement();
 
 protected:
     explicit TCubicSplineParamPanel(QWidget* Parent);
-
-private:
-    QLabel* FIncrementLabel;
-    QLineEdit* FIncrementEdit;
 };
 
 // The panel for a parameter set's ParamPanelClass; none for EParamPanelClass::None.
