@@ -4,6 +4,7 @@
 // image, and 8 bits in 3 or 4 planes (RGB, RGB plus alpha composited over white).
 
 #include "image/readers/BlockInput.h"
+#include "image/readers/PaletteFormat.h"
 #include "image/readers/Readers.h"
 
 #include <algorithm>
@@ -85,22 +86,6 @@ struct TPcxHeader {
     std::size_t BytesPerLine = 0;
     const std::uint8_t* Palette16 = nullptr;
 };
-
-// A palette's pixel format: its size, and whether every colour is a grey.
-EPixelFormat PaletteFormat(const std::uint8_t* Rgb, std::size_t Count) {
-    bool Grey = true;
-    bool BlackWhite = Count <= 2;
-    for (std::size_t I = 0; I < Count; ++I) {
-        const std::uint8_t* P = Rgb + 3 * I;
-        Grey = Grey && P[0] == P[1] && P[0] == P[2];
-        BlackWhite = BlackWhite && Grey && (P[0] == 0 || P[0] == 255);
-    }
-    if (BlackWhite)
-        return EPixelFormat::BlackWhite;
-    if (Count <= 16)
-        return Grey ? EPixelFormat::Gray16 : EPixelFormat::Color16;
-    return Grey ? EPixelFormat::Gray256 : EPixelFormat::Color256;
-}
 
 // Index to RGB for one index per output pixel; Src may be Dst (it runs backwards).
 void ExpandIndices(const std::uint8_t* Lut, const std::uint8_t* Src, std::uint8_t* Dst, int Width) {

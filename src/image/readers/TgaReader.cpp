@@ -4,6 +4,7 @@
 // white.
 
 #include "image/readers/BlockInput.h"
+#include "image/readers/PaletteFormat.h"
 #include "image/readers/Readers.h"
 
 #include <algorithm>
@@ -169,25 +170,6 @@ void MirrorRow(std::uint8_t* Row, int Width) {
         std::swap_ranges(Row + 3 * L, Row + 3 * L + 3, Row + 3 * R);
 }
 
-// A palette's pixel format: its size, and whether every colour is a grey.
-EPixelFormat PaletteFormat(const std::vector<std::uint8_t>& Rgb) {
-    const std::size_t Count = Rgb.size() / 3;
-    bool Grey = true;
-    bool BlackWhite = Count <= 2;
-    for (std::size_t I = 0; I < Count; ++I) {
-        const std::uint8_t* P = &Rgb[3 * I];
-        Grey = Grey && P[0] == P[1] && P[0] == P[2];
-        BlackWhite = BlackWhite && Grey && (P[0] == 0 || P[0] == 255);
-    }
-    if (BlackWhite)
-        return EPixelFormat::BlackWhite;
-    if (Count <= 16)
-        return Grey ? EPixelFormat::Gray16 : EPixelFormat::Color16;
-    if (Grey)
-        return EPixelFormat::Gray256;
-    return Count <= 256 ? EPixelFormat::Color256 : EPixelFormat::TrueColor;
-}
-
 // Alpha counts when the descriptor declares alpha bits, unless a TGA 2.0 extension area says
 // the attribute bits hold no alpha (types 0-2) or premultiplied alpha (type 4).
 EAlpha AlphaUse(TByteReader& Input, unsigned AlphaBits) {
@@ -339,7 +321,7 @@ TWorkingImage ReadTGA(TByteReader& Input) {
             Input.Read(Map.data(), Map.size());
             std::vector<std::uint8_t> Colours;
             C.Lut = BuildLut(Map, MapBits, MapFirst, MapLength, PixelBits, C.Alpha, Colours);
-            Format = PaletteFormat(Colours);
+            Format = PaletteFormat(Colours.data(), Colours.size() / 3);
         }
     }
 
