@@ -505,26 +505,28 @@ TLine::~TLine() {
     DiscardFollower();
 }
 
-void TLine::AutoDigitize(const TVectorizerInitialConditions& InitialConditions) {
-    Assert(!FFollower && Panel() != nullptr, "TLine.AutoDigitize");
-    IDigitizationPanel& P = *Panel();
+void TLine::AutoDigitize(const TFollowRun& Run,
+                         const TVectorizerInitialConditions& InitialConditions) {
+    Assert(!FFollower, "TLine.AutoDigitize");
     FRunPointCount = 0;
     FRunFailed = false;
     NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingStarted(*this); });
     try {
-        P.DisableScrollBars();
-        const TVectorizerParameters& Settings = P.FollowerSettings();
-        std::unique_ptr<TVectorizer> Follower = FollowerClass()(*this, P.WorkingImage());
-        Settings.CopyToFollower(*Follower);
-        Follower->Enhancements = P.FollowerEnhancements();
+        FRun.emplace(Run);
+        IDigitizationPanel* P = Panel();
+        if (P)
+            P->DisableScrollBars();
+        std::unique_ptr<TVectorizer> Follower = FollowerClass()(*this, Run.Image);
+        Run.Settings.CopyToFollower(*Follower);
+        Follower->Enhancements = Run.Enhancements;
         InitialConditions.Apply(*Follower);
-        if (Settings.UseBeacon) {
-            FBeacon = std::make_unique<TBeacon>(P);
+        if (P && Run.Settings.UseBeacon) {
+            FBeacon = std::make_unique<TBeacon>(*P);
             FBeacon->Color = DisplayColor();
         }
-        RebuildTrack();
+        RebuildTrack(Run.Scale);
         FFollower = std::move(Follower);
-        FFollower->Start(P.Dispatcher(), [this](TVectorizer& F) { FollowerTerminated(F); });
+        FFollower->Start(Run.Dispatcher, [this](TVectorizer& F) { FollowerTerminated(F); });
     } catch (...) {
         // The run never began: undo it and tell the listeners it failed.
         FFollower.reset();
@@ -550,36 +552,39 @@ void TLine::FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) {
 }
 
 void TLine::AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel) {
-    Assert(Panel() != nullptr, "TLine.FollowerPoint");
-    IDigitizationPanel& P = *Panel();
-    const TScaleSystem& Scale = P.CurrentScaleSystem();
+    // A listener of the repaint below may end the run, and the run's record with it.
+    const TScaleSystem& Scale = FRun->Scale;
+    const TVectorizerParameters& Settings = FRun->Settings;
     // Both conversions first: a point the coordinate system cannot place is not added.
     const TDoublePoint R = Scale.ImagePositionToReal(Follower.ReportedPoint(Pixel));
-    TLongintPoint S = Scale.RealToScreen(R);
+    Scale.RealToImage(R);
     FPoints.Add(R);
     ++FRunPointCount;
     FTrack.Add({static_cast<double>(Pixel.X), static_cast<double>(Pixel.Y)});
-    if (FBeacon)
-        FBeacon->Hide();
-    {
-        QPainter& Canvas = P.Canvas();
-        Canvas.save();
-        Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        QPen Pen(ToQColor(DisplayColor()), 1);
-        Pen.setCosmetic(true);
-        Canvas.setPen(Pen);
-        Canvas.drawPoint(S.X, S.Y);
-        Canvas.restore();
+    if (IDigitizationPanel* P = Panel()) {
+        TLongintPoint S = P->CurrentScaleSystem().RealToScreen(R);
+        if (FBeacon)
+            FBeacon->Hide();
+        {
+            QPainter& Canvas = P->Canvas();
+            Canvas.save();
+            Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            QPen Pen(ToQColor(DisplayColor()), 1);
+            Pen.setCosmetic(true);
+            Canvas.setPen(Pen);
+            Canvas.drawPoint(S.X, S.Y);
+            Canvas.restore();
+        }
+        if (!P->ContainsScreenPoint(S) && P->ScrollToShow(S)) {
+            P->DisableScrollBars();
+            P->RepaintView();
+            // The view moved: the point is somewhere else on the screen now.
+            S = P->CurrentScaleSystem().RealToScreen(R);
+        }
+        if (FBeacon && FFollower) // a repaint's listener may have discarded the follower
+            FBeacon->Show(S);
     }
-    if (!P.ContainsScreenPoint(S) && P.ScrollToShow(S)) {
-        P.DisableScrollBars();
-        P.RepaintView();
-        // The view moved: the point is somewhere else on the screen now.
-        S = P.CurrentScaleSystem().RealToScreen(R);
-    }
-    if (FBeacon && FFollower) // a repaint's listener may have discarded the follower
-        FBeacon->Show(S);
-    Follower.Delay = P.FollowerSettings().Delay();
+    Follower.Delay = Settings.Delay();
 }
 
 void TLine::Stop() {
@@ -604,6 +609,7 @@ bool TLine::IsFollowing() const {
 void TLine::EndRun() {
     FBeacon.reset();
     FTrack.Clear();
+    FRun.reset();
     if (Panel())
         Panel()->EnableScrollBars();
 }
@@ -643,19 +649,15 @@ void TLine::DiscardFollower() {
         // The follower is inside its step on this very call stack: it goes once that step
         // has returned. Paused and asked to end, it delivers nothing more meanwhile.
         std::shared_ptr<TVectorizer> Later(std::move(FFollower));
-        Panel()->Dispatcher().Post([Later] {});
+        FRun->Dispatcher.Post([Later] {});
     } else {
         FFollower.reset();
     }
     EndRun();
 }
 
-void TLine::RebuildTrack() {
+void TLine::RebuildTrack(const TScaleSystem& Scale) {
     FTrack.Clear();
-    IDigitizationPanel* P = Panel();
-    if (!P || !P->ScaleDefined())
-        return;
-    const TScaleSystem& Scale = P->CurrentScaleSystem();
     for (std::int32_t I = 0; I < Count(); ++I) {
         try {
             const TLongintPoint Image = Scale.RealToImage(FPoints[I]);

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,7 @@ public:
 };
 
 // What a digitization needs of the image panel to draw itself, to find points on screen and
-// to follow a line automatically. Used on the user-interface thread only.
+// to show a line's automatic run. Used on the user-interface thread only.
 class IDigitizationPanel {
 public:
     virtual ~IDigitizationPanel() = default;
@@ -61,14 +62,6 @@ public:
     // The painter on the panel's view, valid for the current drawing.
     virtual QPainter& Canvas() = 0;
 
-    // The working image, which a line follower reads.
-    virtual const QImage& WorkingImage() const = 0;
-    // The current follower settings (speed, tolerances, jumps, beacon).
-    virtual const TVectorizerParameters& FollowerSettings() const = 0;
-    // The refinements a new follower gets (kept apart from the follower settings).
-    virtual TFollowerEnhancements FollowerEnhancements() const = 0;
-    // Runs a follower's work on the user-interface thread.
-    virtual IUiDispatcher& Dispatcher() = 0;
     // Scrolls half a view towards a paint-box point outside the view; answers whether the
     // view moved (the caller repaints).
     virtual bool ScrollToShow(TLongintPoint Screen) = 0;
@@ -81,6 +74,23 @@ public:
     // Overlays drawn again after every composition; an overlay leaves before it is destroyed.
     virtual void AddOverlay(IViewOverlay* Overlay) = 0;
     virtual void RemoveOverlay(IViewOverlay* Overlay) = 0;
+};
+
+// What a line needs for one automatic run, handed in by whoever starts it. The references
+// must outlive the run.
+struct TFollowRun {
+    // The image the follower reads.
+    const QImage& Image;
+    // Tolerances and jumps for the follower, read at the start, and the speed (Delay), read
+    // again at every point: it may change while the line is followed. The beacon setting is
+    // for whoever shows the run.
+    const TVectorizerParameters& Settings;
+    // The refinements the follower gets.
+    TFollowerEnhancements Enhancements;
+    // Runs the follower's work on the user-interface thread.
+    IUiDispatcher& Dispatcher;
+    // Turns a followed image position into the line's real point.
+    const TScaleSystem& Scale;
 };
 
 // Watches a digitization. Each operation is sent inside an update bracket, to every
@@ -223,10 +233,10 @@ private:
 
 // A line: drawn as a polyline, followed by a line follower.
 //
-// Automatic digitizing. AutoDigitize starts a follower of the line's kind on the panel's
-// working image; the follower hands every pixel it accepts to FollowerPoint and its end to
-// FollowerTerminated, both on the user-interface thread through the panel's dispatcher, so
-// the line needs no lock. The points of a run are appended without telling the listeners;
+// Automatic digitizing. AutoDigitize starts a follower of the line's kind on the run's image;
+// the follower hands every pixel it accepts to FollowerPoint and its end to
+// FollowerTerminated, both on the user-interface thread through the run's dispatcher, so the
+// line needs no lock. The points of a run are appended without telling the listeners;
 // they hear FollowingStarted, then FollowingFailed or FollowingFinished, then one
 // PointsAdded for the whole run when it added points. The line owns its follower; the
 // follower thread owns nothing of the line.
@@ -268,13 +278,15 @@ public:
                                                             const QImage& Image);
     virtual TFollowerClass FollowerClass() const = 0;
 
-    // Starts a run from the initial conditions with the panel's follower settings and
-    // enhancements. Needs a panel and no follower (EAssertion "TLine.AutoDigitize").
-    virtual void AutoDigitize(const TVectorizerInitialConditions& InitialConditions);
+    // Starts a run from the initial conditions with what Run hands in; no follower may be
+    // running (EAssertion "TLine.AutoDigitize").
+    virtual void AutoDigitize(const TFollowRun& Run,
+                              const TVectorizerInitialConditions& InitialConditions);
     // A pixel the follower accepted: its position (the follower's ReportedPoint, between
-    // pixels with sub-pixel output) appended as a real point, drawn, the view scrolled to it,
-    // the beacon moved; the track keeps the pixel; the follower's Delay follows the current
-    // setting.
+    // pixels with sub-pixel output) appended as a real point through the run's coordinate
+    // system, drawn on the panel, the view scrolled to it, the beacon moved; the track keeps
+    // the pixel; the follower's Delay follows the current setting. A point the coordinate
+    // system cannot place is not added and ends the run as failed.
     void FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) override;
     // Asks the follower to end; the run ends through FollowerTerminated. EAssertion
     // "TLine.Stop" without a follower. A paused follower ends once it is resumed.
@@ -292,8 +304,6 @@ public:
     // Ends a run at once without any notification: the follower is paused and destroyed and
     // delivers nothing more; the beacon and track go and the scroll bars come back.
     void DiscardFollower();
-    // Track becomes the image positions of all points, in order.
-    void RebuildTrack();
 
     // The running follower, or null.
     TVectorizer* Follower() const { return FFollower.get(); }
@@ -311,10 +321,14 @@ protected:
 private:
     // FollowerPoint's work, which may fail.
     void AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel);
-    // Takes away the beacon and the track and gives the scroll bars back.
+    // Track becomes the image pixels of all points through Scale, in order.
+    void RebuildTrack(const TScaleSystem& Scale);
+    // Takes away the beacon, the track and the run and gives the scroll bars back.
     void EndRun();
 
     std::unique_ptr<TBeacon> FBeacon;
+    // What the current run was handed; empty outside a run.
+    std::optional<TFollowRun> FRun;
     std::unique_ptr<TVectorizer> FFollower;
     TDoublePointArray FTrack{50};
     std::int32_t FRunPointCount = 0;

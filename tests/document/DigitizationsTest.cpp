@@ -3,8 +3,6 @@
 #include "core/Errors.h"
 #include "core/Formats.h"
 #include "core/Streams.h"
-#include "document/Parameters.h"
-#include "follower/UiDispatcher.h"
 #include "image/ScaleSystem.h"
 
 #include <QImage>
@@ -65,12 +63,6 @@ struct TTestPanel : IDigitizationPanel {
         return Image;
     }
     // Following is not exercised here.
-    TVectorizerParameters Settings;
-    TQueuedDispatcher Queue;
-    const QImage& WorkingImage() const override { return Image; }
-    const TVectorizerParameters& FollowerSettings() const override { return Settings; }
-    TFollowerEnhancements FollowerEnhancements() const override { return {}; }
-    IUiDispatcher& Dispatcher() override { return Queue; }
     bool ScrollToShow(TLongintPoint) override { return false; }
     void DisableScrollBars() override {}
     void EnableScrollBars() override {}

@@ -64,12 +64,12 @@ struct TFollowPanel : IDigitizationPanel {
             Painter.emplace(&View);
         return *Painter;
     }
-    const QImage& WorkingImage() const override { return Image; }
-    const TVectorizerParameters& FollowerSettings() const override { return Settings; }
     TFollowerEnhancements Enhancements;
-    TFollowerEnhancements FollowerEnhancements() const override { return Enhancements; }
     IUiDispatcher* OtherDispatcher = nullptr;
-    IUiDispatcher& Dispatcher() override { return OtherDispatcher ? *OtherDispatcher : Queue; }
+    // What a run on this panel is handed.
+    TFollowRun Run() {
+        return {Image, Settings, Enhancements, OtherDispatcher ? *OtherDispatcher : Queue, Scale};
+    }
     bool ScrollToShow(TLongintPoint S) override {
         const TLongintPoint Old = Scale.WindowOrg;
         const auto Move = [](std::int32_t& Org, std::int32_t P, std::int32_t Box,
@@ -258,7 +258,7 @@ TEST_F(LineFollowing, RunAnnouncesItsPointsOnceAtTheEnd) {
         EXPECT_EQ(L.Beacon(), nullptr);
         EXPECT_TRUE(Panel->BarsEnabled);
     };
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     EXPECT_TRUE(Line->Following());
     EXPECT_FALSE(Panel->BarsEnabled);
     EXPECT_EQ(Line->Track().GrowthStep(), 50);
@@ -290,7 +290,7 @@ TEST_F(LineFollowing, FailedStartAddsNothing) {
             Line->AddPoint({1, 1});
         Line->SetTrackingColor(RGB(0, 0, 0));
         Log.Events.clear();
-        Line->AutoDigitize(Click(60, 20)); // white
+        Line->AutoDigitize(Panel->Run(), Click(60, 20)); // white
         ASSERT_TRUE(RunToEnd(*Line));
         const std::string N = Case.HasPoints ? "1" : "0";
         EXPECT_EQ(Log.Events, (TEvents{"Started " + N, "Failed " + N}));
@@ -305,7 +305,7 @@ TEST_F(LineFollowing, FunctionalFollowerLosingTheLineFails) {
     Fill(Panel->Image, 100, 50, 129, 52, qRgb(255, 255, 255));
     auto Line = NewLine<TFunctionalLine>();
     Log.Events.clear();
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     ASSERT_TRUE(RunToEnd(*Line));
     EXPECT_EQ(Log.Events, (TEvents{"Started 0", "Failed 90", "PointsAdded 90"}));
 }
@@ -314,7 +314,7 @@ TEST_F(LineFollowing, PointThatCannotBePlacedEndsTheRunAsFailed) {
     Panel->Scale = TScaleSystem(); // no coordinate system: no pixel has a real value
     auto Line = NewLine<TFunctionalLine>();
     Log.Events.clear();
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     ASSERT_TRUE(RunToEnd(*Line));
     EXPECT_EQ(Log.Events, (TEvents{"Started 0", "Failed 0"}));
     EXPECT_TRUE(Panel->BarsEnabled);
@@ -329,7 +329,7 @@ TEST_F(LineFollowing, PanelEnhancementsGivePointsBetweenPixelsAndTheTrackKeepsTh
     Panel->Enhancements.SubpixelOutput = true;
     Panel->Settings.SetDelay(1);
     auto Line = NewLine<TFunctionalLine>();
-    Line->AutoDigitize(Click(10, 21));
+    Line->AutoDigitize(Panel->Run(), Click(10, 21));
     ASSERT_TRUE(PumpUntil([&] { return Line->Count() >= 5; }));
     for (std::int32_t I = 0; I < Line->Track().Count(); ++I)
         EXPECT_EQ(Line->Track()[I], (TDoublePoint{10.0 + I, 21.0}));
@@ -348,7 +348,7 @@ TEST_F(LineFollowing, StopEndsTheRunAsFinished) {
     Panel->Settings.SetDelay(1);
     auto Line = NewLine<TFunctionalLine>();
     Log.Events.clear();
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     ASSERT_TRUE(PumpUntil([&] { return Line->Count() >= 5; }));
     Line->Stop();
     EXPECT_TRUE(Line->IsFollowing()); // until the follower has seen the request
@@ -372,12 +372,15 @@ TEST_F(LineFollowing, OperationsNeedTheRightState) {
     EXPECT_EQ(Message([&] { Line->Resume(); }), "TLine.Resume");
     EXPECT_FALSE(Line->IsFollowing());
 
-    TFunctionalLine Lonely; // no panel to follow on
-    EXPECT_EQ(Message([&] { Lonely.AutoDigitize(Click(10, 51)); }), "TLine.AutoDigitize");
+    TFunctionalLine Lonely; // no panel: it follows all the same
+    Lonely.AutoDigitize(Panel->Run(), Click(10, 51));
+    ASSERT_TRUE(RunToEnd(Lonely));
+    EXPECT_EQ(Lonely.Count(), 120);
 
     Log.Events.clear();
-    Line->AutoDigitize(Click(10, 51));
-    EXPECT_EQ(Message([&] { Line->AutoDigitize(Click(10, 51)); }), "TLine.AutoDigitize");
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
+    EXPECT_EQ(Message([&] { Line->AutoDigitize(Panel->Run(), Click(10, 51)); }),
+              "TLine.AutoDigitize");
     ASSERT_TRUE(RunToEnd(*Line));
     EXPECT_EQ(Log.Events, (TEvents{"Started 0", "Finished 120", "PointsAdded 120"}));
 }
@@ -423,7 +426,7 @@ TEST_F(NonfunctionalFollowing, RunEndsAtAVisitedPixelWithoutAddingIt) {
     const std::vector<TLongintPoint> Free = FreeRun(400);
     auto Line = NewLine<TNonfunctionalLine>();
     Log.Events.clear();
-    Line->AutoDigitize(Click(50, 20));
+    Line->AutoDigitize(Panel->Run(), Click(50, 20));
     ASSERT_TRUE(RunToEnd(*Line));
 
     // The line holds the way once round; the free follower's next point repeats one of them.
@@ -450,7 +453,7 @@ TEST_F(NonfunctionalFollowing, RunEndsWhereTheLineWasDigitizedBefore) {
         Before.Add(Panel->Scale.ImageToReal(Free[I]));
     Line->SetPoints(Before);
     Log.Events.clear();
-    Line->AutoDigitize(Click(50, 20));
+    Line->AutoDigitize(Panel->Run(), Click(50, 20));
     EXPECT_EQ(Line->Track().Count(), 21); // the run begins with the line's own pixels
     ASSERT_TRUE(RunToEnd(*Line));
 
@@ -466,7 +469,7 @@ TEST_F(NonfunctionalFollowing, RunEndsWhereTheLineWasDigitizedBefore) {
 TEST_F(LineFollowing, PauseAndResumeNeitherLoseNorRepeatPoints) {
     Panel->Settings.SetDelay(1);
     auto Line = NewLine<TFunctionalLine>();
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     ASSERT_TRUE(PumpUntil([&] { return Line->Count() >= 5; }));
     Line->Pause();
     EXPECT_FALSE(Line->IsFollowing());
@@ -484,7 +487,7 @@ TEST_F(LineFollowing, PauseAndResumeNeitherLoseNorRepeatPoints) {
 TEST_F(LineFollowing, SpeedChangeTakesEffectAtTheNextPoint) {
     Panel->Settings.SetDelay(1);
     auto Line = NewLine<TFunctionalLine>();
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     ASSERT_TRUE(PumpUntil([&] { return Line->Count() >= 3; }));
     EXPECT_EQ(Line->Follower()->Delay, 1);
     Panel->Settings.SetDelay(7);
@@ -560,7 +563,7 @@ TEST_F(LineFollowing, BeaconFollowsTheNewestPointAndGoesAtTheEnd) {
         Panel->Settings.UseBeacon = UseBeacon;
         auto Line = NewLine<TFunctionalLine>();
         Line->SetColorIndex(1);
-        Line->AutoDigitize(Click(10, 51));
+        Line->AutoDigitize(Panel->Run(), Click(10, 51));
         if (UseBeacon) {
             ASSERT_NE(Line->Beacon(), nullptr);
             EXPECT_FALSE(Line->Beacon()->Visible()); // until the first point
@@ -604,7 +607,7 @@ TEST_F(LineFollowing, ViewScrollsAlongWithTheLine) {
         }
     };
     Line = NewLine<TFunctionalLine>();
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     // Column 59 is the first point beyond the view; each point is a step of its own.
     ASSERT_TRUE(PumpUntil([&] { return Line->Count() >= 50; }));
     ASSERT_EQ(Line->Count(), 50);
@@ -633,7 +636,7 @@ TEST_F(LineFollowing, DiscardedFollowerDeliversNothingMore) {
         Panel->Settings.SetDelay(1);
         auto Line = NewLine<TFunctionalLine>();
         Log.Events.clear();
-        Line->AutoDigitize(Click(10, 51));
+        Line->AutoDigitize(Panel->Run(), Click(10, 51));
         ASSERT_TRUE(PumpUntil([&] { return Line->Count() >= 3; }));
         if (Paused)
             Line->Pause();
@@ -656,7 +659,7 @@ TEST_F(LineFollowing, DestroyingALineDiscardsItsFollower) {
         Panel->Settings.SetDelay(Delay);
         auto Line = NewLine<TFunctionalLine>();
         Log.Events.clear();
-        Line->AutoDigitize(Click(10, 51));
+        Line->AutoDigitize(Panel->Run(), Click(10, 51));
         Panel->Queue.WaitAndProcess(5ms);
         Line.reset();
         PumpFor(30ms);
@@ -677,7 +680,7 @@ TEST_F(LineFollowing, DiscardInsideTheFollowersStep) {
     };
     Line = NewLine<TFunctionalLine>();
     Log.Events.clear();
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     ASSERT_TRUE(PumpUntil([&] { return !Line->Following(); }));
     const std::int32_t N = Line->Count();
     EXPECT_EQ(Panel->Scale.WindowOrg.X, 30); // scrolled once, for the last point
@@ -702,7 +705,7 @@ TEST_F(LineFollowing, RunsThroughTheQtEventLoop) {
     Panel->OtherDispatcher = &Dispatcher;
     auto Line = NewLine<TFunctionalLine>();
     Log.Events.clear();
-    Line->AutoDigitize(Click(10, 51));
+    Line->AutoDigitize(Panel->Run(), Click(10, 51));
     const auto End = std::chrono::steady_clock::now() + 10s;
     while (Line->Following() && std::chrono::steady_clock::now() < End)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

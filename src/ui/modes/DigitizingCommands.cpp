@@ -76,7 +76,7 @@ void TDigitizeAutoCommand::Execute(const TArgumentList& Arguments) {
         Required<TVectorizerInitialConditions>(Arguments, 2, "TDigitizeAutoCommand.Execute");
     FStartX = Conditions.StartPoint.X;
     FStartY = Conditions.StartPoint.Y;
-    FLine->AutoDigitize(Conditions);
+    FLine->AutoDigitize(FPanel->FollowRun(), Conditions);
 }
 
 std::string TDigitizeAutoCommand::GetDescription() const {

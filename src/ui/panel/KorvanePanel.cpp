@@ -11,7 +11,7 @@
 #include <algorithm>
 
 // The panel itself: its paint box and scroll bars and their layout, the working image, what
-// the follower asks of it, and files dropped on it.
+// a line's run on it is handed, and files dropped on it.
 
 namespace korvane {
 
@@ -182,6 +182,10 @@ std::uint8_t TKorvanePanel::SelectedPointColor() const {
 
 // ---------------------------------------------------------------------------------------------
 // Following a line
+
+TFollowRun TKorvanePanel::FollowRun() {
+    return {FImage, FollowerSettings(), FollowerEnhancements(), Dispatcher(), CurrentScaleSystem()};
+}
 
 const TVectorizerParameters& TKorvanePanel::FollowerSettings() const {
     return FollowerSettingsSource ? FollowerSettingsSource() : FDefaultFollowerSettings;

@@ -83,10 +83,7 @@ public:
     std::function<std::int32_t()> ThicknessToleranceSource;
     std::function<std::uint8_t()> SelectedPointColorSource;
 
-    // IDigitizationPanel, for following a line automatically.
-    const QImage& WorkingImage() const override { return FImage; }
-    const TVectorizerParameters& FollowerSettings() const override;
-    IUiDispatcher& Dispatcher() override;
+    // IDigitizationPanel, for showing a line's automatic run.
     bool ScrollToShow(TLongintPoint Screen) override { return FView.ScrollToShow(Screen); }
     void DisableScrollBars() override { FView.DisableScrollBars(); }
     void EnableScrollBars() override { FView.EnableScrollBars(); }
@@ -95,13 +92,19 @@ public:
     // Overlays are drawn last, after the rubber band and the cross-hair.
     void AddOverlay(IViewOverlay* Overlay) override;
     void RemoveOverlay(IViewOverlay* Overlay) override;
-    // Where the follower settings and the dispatcher come from (the main window sets them);
-    // without a source, default settings and a dispatcher on this panel's event loop.
+
+    // What a line needs to follow on this panel: the working image, the follower settings
+    // and enhancements, the dispatcher and the current coordinate system.
+    TFollowRun FollowRun();
+    // The follower settings and the dispatcher come from their sources (the main window sets
+    // them); without a source, default settings and a dispatcher on this panel's event loop.
+    const TVectorizerParameters& FollowerSettings() const;
+    IUiDispatcher& Dispatcher();
     std::function<const TVectorizerParameters&()> FollowerSettingsSource;
     std::function<IUiDispatcher&()> DispatcherSource;
     // The follower enhancements come from FollowerEnhancementsSource (the main window sets
     // it); without one, all of them are off.
-    TFollowerEnhancements FollowerEnhancements() const override;
+    TFollowerEnhancements FollowerEnhancements() const;
     std::function<TFollowerEnhancements()> FollowerEnhancementsSource;
 
     // The pen. SetPaintMode raises EKorvane "Invalid paint mode: %d" outside 0..2.

@@ -106,7 +106,7 @@ TEST_F(PanelFollowing, LineFollowsThroughTheEventLoopAndScrollsAlong) {
     ASSERT_TRUE(Panel.HorzScrollBar()->isVisible());
     TVectorizerInitialConditions Start({10, 51});
     Start.SetTrackingColor(RGB(0, 0, 0));
-    Line.AutoDigitize(Start);
+    Line.AutoDigitize(Panel.FollowRun(), Start);
     EXPECT_FALSE(Panel.HorzScrollBar()->isEnabled());
     const auto End = std::chrono::steady_clock::now() + 10s;
     while (Line.Following() && std::chrono::steady_clock::now() < End)
