@@ -12,6 +12,7 @@
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/modes/KorvaneModes.h"
+#include "ui/panel/FollowingView.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
@@ -114,8 +115,10 @@ TfrmMain::~TfrmMain() {
     pzImage->View().MouseHandler = nullptr;
     FApp->ApplicationParameters().RecentFiles().OnChange = nullptr;
     FApp->ModeManager().SetGuideContainer(nullptr);
-    for (std::int32_t I = 0; I < FApp->Count(); ++I)
+    for (std::int32_t I = 0; I < FApp->Count(); ++I) {
+        FApp->Digitization(I).RemoveListener(&pzImage->FollowingView());
         FApp->Digitization(I).RemoveListener(this);
+    }
     FApp->FileParameters().RemoveListener(this);
     FApp->ModeManager().RemoveListener(this);
     FApp->CommandManager().RemoveListener(this);

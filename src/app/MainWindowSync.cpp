@@ -17,6 +17,7 @@
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/modes/KorvaneModes.h"
+#include "ui/panel/FollowingView.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
@@ -238,6 +239,9 @@ void TfrmMain::FollowingFinished(TLine&) {
 void TfrmMain::DigitizationInserted(TDigitization& Digitization, std::int32_t Index) {
     Digitization.Visible = true;
     Digitization.SetPanel(pzImage);
+    // The panel shows a line's runs; it hears their end before the modes repaint.
+    if (dynamic_cast<TLine*>(&Digitization))
+        Digitization.AddListener(&pzImage->FollowingView());
     Digitization.AddListener(this);
     auto* Item = new QListWidgetItem(QString::fromStdString(Digitization.Name()));
     Item->setIcon(DrawnIcon(dynamic_cast<TScatter*>(&Digitization) ? EIcon::Scatter
@@ -255,6 +259,7 @@ void TfrmMain::DigitizationInserted(TDigitization& Digitization, std::int32_t In
 }
 
 void TfrmMain::DigitizationDeleted(TDigitization& Digitization, std::int32_t Index) {
+    Digitization.RemoveListener(&pzImage->FollowingView());
     Digitization.RemoveListener(this);
     const QSignalBlocker Block(lbDigs);
     delete lbDigs->takeItem(Index);

@@ -2,7 +2,6 @@
 
 #include "core/Errors.h"
 #include "core/Streams.h"
-#include "document/Beacon.h"
 #include "document/Parameters.h"
 #include "follower/FunctionalVectorizer.h"
 #include "follower/NonfunctionalVectorizer.h"
@@ -502,7 +501,11 @@ void TLine::OverlapRange(const TLine& Other, std::int32_t& FromIndex, std::int32
 // --- TLine: automatic digitizing
 
 TLine::~TLine() {
-    DiscardFollower();
+    try {
+        DiscardFollower();
+    } catch (...) {
+        // A listener failed to take the run down: the line goes all the same.
+    }
 }
 
 void TLine::AutoDigitize(const TFollowRun& Run,
@@ -513,17 +516,10 @@ void TLine::AutoDigitize(const TFollowRun& Run,
     NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingStarted(*this); });
     try {
         FRun.emplace(Run);
-        IDigitizationPanel* P = Panel();
-        if (P)
-            P->DisableScrollBars();
         std::unique_ptr<TVectorizer> Follower = FollowerClass()(*this, Run.Image);
         Run.Settings.CopyToFollower(*Follower);
         Follower->Enhancements = Run.Enhancements;
         InitialConditions.Apply(*Follower);
-        if (P && Run.Settings.UseBeacon) {
-            FBeacon = std::make_unique<TBeacon>(*P);
-            FBeacon->Color = DisplayColor();
-        }
         RebuildTrack(Run.Scale);
         FFollower = std::move(Follower);
         FFollower->Start(Run.Dispatcher, [this](TVectorizer& F) { FollowerTerminated(F); });
@@ -543,8 +539,8 @@ void TLine::FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) {
     try {
         AcceptPixel(Follower, Pixel);
     } catch (...) {
-        // A point the coordinate system cannot place, or the view failed: the follower is
-        // inside its step and must not see an exception; the run ends as failed.
+        // A point the coordinate system cannot place, or a listener failed to show it: the
+        // follower is inside its step and must not see an exception; the run ends as failed.
         FRunFailed = true;
         Follower.Terminate();
     }
@@ -552,7 +548,7 @@ void TLine::FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) {
 }
 
 void TLine::AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel) {
-    // A listener of the repaint below may end the run, and the run's record with it.
+    // A listener may end the run, and the run's record with it.
     const TScaleSystem& Scale = FRun->Scale;
     const TVectorizerParameters& Settings = FRun->Settings;
     // Both conversions first: a point the coordinate system cannot place is not added.
@@ -561,29 +557,8 @@ void TLine::AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel) {
     FPoints.Add(R);
     ++FRunPointCount;
     FTrack.Add({static_cast<double>(Pixel.X), static_cast<double>(Pixel.Y)});
-    if (IDigitizationPanel* P = Panel()) {
-        TLongintPoint S = P->CurrentScaleSystem().RealToScreen(R);
-        if (FBeacon)
-            FBeacon->Hide();
-        {
-            QPainter& Canvas = P->Canvas();
-            Canvas.save();
-            Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
-            QPen Pen(ToQColor(DisplayColor()), 1);
-            Pen.setCosmetic(true);
-            Canvas.setPen(Pen);
-            Canvas.drawPoint(S.X, S.Y);
-            Canvas.restore();
-        }
-        if (!P->ContainsScreenPoint(S) && P->ScrollToShow(S)) {
-            P->DisableScrollBars();
-            P->RepaintView();
-            // The view moved: the point is somewhere else on the screen now.
-            S = P->CurrentScaleSystem().RealToScreen(R);
-        }
-        if (FBeacon && FFollower) // a repaint's listener may have discarded the follower
-            FBeacon->Show(S);
-    }
+    NotifyExtended<ILineListener>(
+        [this, Pixel, R](ILineListener& L) { L.PointFollowed(*this, Pixel, R); });
     Follower.Delay = Settings.Delay();
 }
 
@@ -607,11 +582,8 @@ bool TLine::IsFollowing() const {
 }
 
 void TLine::EndRun() {
-    FBeacon.reset();
     FTrack.Clear();
     FRun.reset();
-    if (Panel())
-        Panel()->EnableScrollBars();
 }
 
 void TLine::FollowerTerminated(TVectorizer& Follower) {
@@ -654,6 +626,7 @@ void TLine::DiscardFollower() {
         FFollower.reset();
     }
     EndRun();
+    NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingDiscarded(*this); });
 }
 
 void TLine::RebuildTrack(const TScaleSystem& Scale) {

@@ -20,7 +20,6 @@ class QPainter;
 namespace korvane {
 
 class IUiDispatcher;
-class TBeacon;
 class TScaleSystem;
 class TStream;
 class TDigitization;
@@ -37,18 +36,8 @@ struct TDisplayColor {
 // The display colours of data sets, indexed by a digitization's ColorIndex.
 extern const std::array<TDisplayColor, 13> DisplayColors;
 
-// Drawn by exclusive-or over the panel's view (the follower's beacon). While it is
-// registered with AddOverlay, the panel draws it again after composing any part of the view
-// afresh, so that the view always shows it and one more drawing by its owner erases it.
-class IViewOverlay {
-public:
-    virtual ~IViewOverlay() = default;
-    // Draws the overlay on Canvas (which may be clipped to the part being composed).
-    virtual void DrawOverlay(QPainter& Canvas) = 0;
-};
-
-// What a digitization needs of the image panel to draw itself, to find points on screen and
-// to show a line's automatic run. Used on the user-interface thread only.
+// What a digitization needs of the image panel to draw itself and to find points on screen.
+// Used on the user-interface thread only.
 class IDigitizationPanel {
 public:
     virtual ~IDigitizationPanel() = default;
@@ -61,19 +50,6 @@ public:
     virtual std::uint8_t SelectedPointColor() const = 0;
     // The painter on the panel's view, valid for the current drawing.
     virtual QPainter& Canvas() = 0;
-
-    // Scrolls half a view towards a paint-box point outside the view; answers whether the
-    // view moved (the caller repaints).
-    virtual bool ScrollToShow(TLongintPoint Screen) = 0;
-    virtual void DisableScrollBars() = 0;
-    virtual void EnableScrollBars() = 0;
-    // Composes the whole view again, listeners drawing, and shows it.
-    virtual void RepaintView() = 0;
-    // The paint-box point lies inside the paint box.
-    virtual bool ContainsScreenPoint(TLongintPoint Screen) const = 0;
-    // Overlays drawn again after every composition; an overlay leaves before it is destroyed.
-    virtual void AddOverlay(IViewOverlay* Overlay) = 0;
-    virtual void RemoveOverlay(IViewOverlay* Overlay) = 0;
 };
 
 // What a line needs for one automatic run, handed in by whoever starts it. The references
@@ -108,11 +84,20 @@ public:
     virtual void ScatterSorted(TScatter& Scatter) = 0;
 };
 
+// Watches a line's automatic runs. A run sends FollowingStarted, then PointFollowed for each
+// point it adds, then FollowingFailed or FollowingFinished (or FollowingDiscarded).
 class ILineListener : public virtual IDigitizationListener {
 public:
     virtual void FollowingStarted(TLine& Line) = 0;
+    // A point was added to the line: Pixel is the image pixel the follower visited, Real the
+    // point the line holds now (its last), from the follower's position through the run's
+    // coordinate system. An exception ends the run as failed.
+    virtual void PointFollowed(TLine& /*Line*/, TLongintPoint /*Pixel*/, TDoublePoint /*Real*/) {}
     virtual void FollowingFailed(TLine& Line) = 0;
     virtual void FollowingFinished(TLine& Line) = 0;
+    // The run was ended at once by DiscardFollower, also from the line's destructor (then
+    // nothing of the line but its address may be used): no further notice follows.
+    virtual void FollowingDiscarded(TLine& /*Line*/) {}
 };
 
 // One data set taken from the image: named, coloured points in real-world coordinates with
@@ -236,10 +221,11 @@ private:
 // Automatic digitizing. AutoDigitize starts a follower of the line's kind on the run's image;
 // the follower hands every pixel it accepts to FollowerPoint and its end to
 // FollowerTerminated, both on the user-interface thread through the run's dispatcher, so the
-// line needs no lock. The points of a run are appended without telling the listeners;
-// they hear FollowingStarted, then FollowingFailed or FollowingFinished, then one
-// PointsAdded for the whole run when it added points. The line owns its follower; the
-// follower thread owns nothing of the line.
+// line needs no lock. The points of a run are appended without a PointsAdded; the listeners
+// hear FollowingStarted, PointFollowed for each point (which is how a view shows the run),
+// then FollowingFailed or FollowingFinished, then one PointsAdded for the whole run when it
+// added points. Showing a run is its listeners' business: the line needs no panel to be
+// followed. The line owns its follower; the follower thread owns nothing of the line.
 class TLine : public TDigitization, public IVectorizerObserver {
 public:
     ~TLine() override;
@@ -284,9 +270,9 @@ public:
                               const TVectorizerInitialConditions& InitialConditions);
     // A pixel the follower accepted: its position (the follower's ReportedPoint, between
     // pixels with sub-pixel output) appended as a real point through the run's coordinate
-    // system, drawn on the panel, the view scrolled to it, the beacon moved; the track keeps
-    // the pixel; the follower's Delay follows the current setting. A point the coordinate
-    // system cannot place is not added and ends the run as failed.
+    // system, the track keeps the pixel, the listeners hear PointFollowed; then the
+    // follower's Delay follows the current setting. A point the coordinate system cannot
+    // place is not added, and it or a listener's exception ends the run as failed.
     void FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) override;
     // Asks the follower to end; the run ends through FollowerTerminated. EAssertion
     // "TLine.Stop" without a follower. A paused follower ends once it is resumed.
@@ -301,16 +287,15 @@ public:
     bool Following() const { return FFollower != nullptr; }
     // The follower's end notification: ends the run and tells the listeners.
     void FollowerTerminated(TVectorizer& Follower);
-    // Ends a run at once without any notification: the follower is paused and destroyed and
-    // delivers nothing more; the beacon and track go and the scroll bars come back.
+    // Ends a run at once: the follower is paused and destroyed and delivers nothing more, the
+    // track goes, and the listeners hear only FollowingDiscarded (no end of the run, no
+    // PointsAdded).
     void DiscardFollower();
 
     // The running follower, or null.
     TVectorizer* Follower() const { return FFollower.get(); }
     // The image pixels visited during the run (X column, Y row); empty outside a run.
     const TDoublePointArray& Track() const { return FTrack; }
-    // The beacon marking the newest point, during a run with the beacon setting on.
-    const TBeacon* Beacon() const { return FBeacon.get(); }
     // The points the current run has added so far, or the last run added once it ended.
     std::int32_t RunPointCount() const { return FRunPointCount; }
 
@@ -323,10 +308,9 @@ private:
     void AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel);
     // Track becomes the image pixels of all points through Scale, in order.
     void RebuildTrack(const TScaleSystem& Scale);
-    // Takes away the beacon, the track and the run and gives the scroll bars back.
+    // Takes away the track and the run.
     void EndRun();
 
-    std::unique_ptr<TBeacon> FBeacon;
     // What the current run was handed; empty outside a run.
     std::optional<TFollowRun> FRun;
     std::unique_ptr<TVectorizer> FFollower;

@@ -11,6 +11,7 @@
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
+#include "ui/panel/FollowingView.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
@@ -183,6 +184,9 @@ TEST_F(Digitizing, EscapeStopsARunAndTheRunBlocksTheHistoryAndTheList) {
     Settings().SetDelay(20);
     Click(50, LineRow(50));
     ASSERT_TRUE(Line.Following());
+    // The panel shows the run: its scroll bars off, the beacon on.
+    EXPECT_FALSE(Window->pzImage->View().HorzScrollBar().Enabled);
+    EXPECT_NE(Window->pzImage->FollowingView().Beacon(), nullptr);
     EXPECT_FALSE(Window->lbDigs->isEnabled());
     EXPECT_FALSE(Window->actEditUndo->isEnabled());
     EXPECT_TRUE(Window->actDigitizePause->isEnabled());
@@ -199,6 +203,8 @@ TEST_F(Digitizing, EscapeStopsARunAndTheRunBlocksTheHistoryAndTheList) {
     WaitForRun(Line);
     EXPECT_GT(Line.Count(), 0);
     EXPECT_LT(Line.Count(), 400);
+    EXPECT_TRUE(Window->pzImage->View().HorzScrollBar().Enabled);
+    EXPECT_EQ(Window->pzImage->FollowingView().Beacon(), nullptr);
     EXPECT_TRUE(Window->lbDigs->isEnabled());
     EXPECT_TRUE(Window->actEditUndo->isEnabled());
     EXPECT_EQ(Window->actDigitizePause->shortcut(), QKeySequence());
@@ -225,6 +231,9 @@ TEST_F(Digitizing, ClosingTheImageDuringARunAsksFirst) {
     Prompter = TScriptedPrompter({EMessageAnswer::Yes, EMessageAnswer::No});
     EXPECT_TRUE(Window->CloseImage());
     EXPECT_FALSE(Window->App().FileIsOpen());
+    // The run was discarded: the panel took its beacon away and gave the scroll bars back.
+    EXPECT_EQ(Window->pzImage->FollowingView().Beacon(), nullptr);
+    EXPECT_TRUE(Window->pzImage->View().HorzScrollBar().Enabled);
 }
 
 TEST_F(Digitizing, ANonfunctionalDragGivesTheDirection) {

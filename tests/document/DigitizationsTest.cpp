@@ -62,14 +62,6 @@ struct TTestPanel : IDigitizationPanel {
         Painter.reset();
         return Image;
     }
-    // Following is not exercised here.
-    bool ScrollToShow(TLongintPoint) override { return false; }
-    void DisableScrollBars() override {}
-    void EnableScrollBars() override {}
-    void RepaintView() override {}
-    bool ContainsScreenPoint(TLongintPoint) const override { return true; }
-    void AddOverlay(IViewOverlay*) override {}
-    void RemoveOverlay(IViewOverlay*) override {}
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ui/panel/KorvanePanel.h"
 
+#include "ui/panel/FollowingView.h"
 #include "ui/panel/PaintBox.h"
 
 #include <QDragEnterEvent>
@@ -75,9 +76,12 @@ TKorvanePanel::TKorvanePanel(QWidget* Parent) : QWidget(Parent) {
     Scale().OnSlotsChanged = [this] { RepaintImage(); };
     SetPaintBoxCursor(FView.PaintBoxCursor());
     FView.SetUsableSize(width(), height());
+    FFollowingView = std::make_unique<TFollowingView>(*this);
 }
 
 TKorvanePanel::~TKorvanePanel() {
+    // A beacon still shown is erased while the panel is whole.
+    FFollowingView.reset();
     EndCanvas();
     // The children go first, while the view they report to still exists.
     FView.Repaint = nullptr;

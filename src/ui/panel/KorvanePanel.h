@@ -19,7 +19,18 @@ class QScrollBar;
 
 namespace korvane {
 
+class TFollowingView;
 class TPaintBox;
+
+// Drawn by exclusive-or over the panel's view (the follower's beacon). While it is
+// registered with AddOverlay, the panel draws it again after composing any part of the view
+// afresh, so that the view always shows it and one more drawing by its owner erases it.
+class IViewOverlay {
+public:
+    virtual ~IViewOverlay() = default;
+    // Draws the overlay on Canvas (which may be clipped to the part being composed).
+    virtual void DrawOverlay(QPainter& Canvas) = 0;
+};
 
 // The image panel of the main window: the working image at any zoom with scroll bars, the
 // rubber band, the cross-hair, the interaction states (all computed by TPanZoomView, which
@@ -83,15 +94,16 @@ public:
     std::function<std::int32_t()> ThicknessToleranceSource;
     std::function<std::uint8_t()> SelectedPointColorSource;
 
-    // IDigitizationPanel, for showing a line's automatic run.
-    bool ScrollToShow(TLongintPoint Screen) override { return FView.ScrollToShow(Screen); }
-    void DisableScrollBars() override { FView.DisableScrollBars(); }
-    void EnableScrollBars() override { FView.EnableScrollBars(); }
-    void RepaintView() override { RepaintImage(); }
-    bool ContainsScreenPoint(TLongintPoint Screen) const override;
-    // Overlays are drawn last, after the rubber band and the cross-hair.
-    void AddOverlay(IViewOverlay* Overlay) override;
-    void RemoveOverlay(IViewOverlay* Overlay) override;
+    // The paint-box point lies inside the paint box.
+    bool ContainsScreenPoint(TLongintPoint Screen) const;
+    // Overlays are drawn last, after the rubber band and the cross-hair; an overlay leaves
+    // before it is destroyed.
+    void AddOverlay(IViewOverlay* Overlay);
+    void RemoveOverlay(IViewOverlay* Overlay);
+
+    // Shows the automatic runs of the lines it listens to on this panel (the main window
+    // makes it a listener of every line).
+    TFollowingView& FollowingView() { return *FFollowingView; }
 
     // What a line needs to follow on this panel: the working image, the follower settings
     // and enhancements, the dispatcher and the current coordinate system.
@@ -206,6 +218,7 @@ private:
     TVectorizerParameters FDefaultFollowerSettings;
     std::unique_ptr<TQtDispatcher> FDispatcher;
     std::vector<IViewOverlay*> FOverlays;
+    std::unique_ptr<TFollowingView> FFollowingView;
 };
 
 // NextColorIndex (i): the next display colour, 0 after the last.

@@ -1,4 +1,4 @@
-#include "document/Beacon.h"
+#include "ui/panel/Beacon.h"
 
 #include <QPainter>
 #include <QPoint>

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "document/Digitizations.h"
+#include "core/Colors.h"
+#include "core/DoublePoints.h"
+#include "ui/panel/KorvanePanel.h"
 
 #include <cstdint>
 #include <vector>
@@ -12,7 +14,7 @@ namespace korvane {
 // an overlay of the panel, which draws it again whenever it composes the view afresh.
 class TBeacon : public IViewOverlay {
 public:
-    explicit TBeacon(IDigitizationPanel& Panel) : FPanel(Panel) {}
+    explicit TBeacon(TKorvanePanel& Panel) : FPanel(Panel) {}
     // A visible beacon is hidden first.
     ~TBeacon() override;
     TBeacon(const TBeacon&) = delete;
@@ -45,7 +47,7 @@ private:
     // One exclusive-or drawing with the pen and brush of Canvas kept.
     void DrawOn(QPainter& Canvas) const;
 
-    IDigitizationPanel& FPanel;
+    TKorvanePanel& FPanel;
     bool FVisible = false;
     TLongintPoint FCentre;
     // What the visible beacon was drawn with, so that erasing it toggles the same pixels.
