@@ -27,12 +27,6 @@ constexpr std::uint16_t KeyCodeDown = 40;
 
 constexpr std::int16_t CursorLeftRight = 11;
 
-// Runs one command site: execute, then into the history when it can be undone.
-void Run(TKorvaneApplication& Korvane, std::unique_ptr<TApplicationCommand> Command,
-         const TArgumentList& Arguments) {
-    ExecuteCommand(Korvane, std::move(Command), Arguments);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -456,11 +450,11 @@ void TFunctionalLineMode::MouseDown(TLongintPoint Device, TDoublePoint Actual, i
 void TFunctionalLineMode::EraseBackTo(double X) {
     const TFunctionalRawData RawData(Line->Points());
     Line->SetEraseFrom(RawData.IndexOfNearestL(X));
-    Run(App(), std::make_unique<TEraseCommand>(), {Line, Panel});
+    ExecuteCommand(App(), std::make_unique<TEraseCommand>(), {Line, Panel});
 }
 
 void TFunctionalLineMode::ResumeDigitizing() {
-    Run(App(), std::make_unique<TResumeFunctionalCommand>(), {Digitization, Panel});
+    ExecuteCommand(App(), std::make_unique<TResumeFunctionalCommand>(), {Digitization, Panel});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -524,7 +518,7 @@ void TNonfunctionalLineMode::MouseUp(TLongintPoint Device, TDoublePoint, int But
 }
 
 void TNonfunctionalLineMode::ResumeDigitizing() {
-    Run(App(), std::make_unique<TResumeNonfunctionalCommand>(), {Digitization, Panel});
+    ExecuteCommand(App(), std::make_unique<TResumeNonfunctionalCommand>(), {Digitization, Panel});
 }
 
 // ---------------------------------------------------------------------------------------------
