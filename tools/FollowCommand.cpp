@@ -6,9 +6,8 @@
 #include "core/Prompter.h"
 #include "core/Streams.h"
 #include "document/Digitizations.h"
+#include "document/Parameters.h"
 #include "export/ExportData.h"
-#include "follower/FunctionalVectorizer.h"
-#include "follower/NonfunctionalVectorizer.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "follower/Vectorizers.h"
@@ -184,56 +183,35 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
     return O;
 }
 
-// Stands in for the line: keeps the pixels and their real-valued image positions, and ends
-// a non-functional run at the first pixel it visited before (within 0.25).
-class TCollector : public IVectorizerObserver {
+// Watches the line's run: keeps the image pixel of each followed point and tells when the
+// run has ended.
+class TRunWatcher : public ILineListener {
 public:
-    explicit TCollector(bool Nonfunctional) : FNonfunctional(Nonfunctional) {}
     std::vector<TLongintPoint> Pixels;
-    std::vector<TDoublePoint> Positions;
+    bool Ended = false;
 
-    void FollowerPoint(TVectorizer& Follower, TLongintPoint P) override {
-        const TDoublePoint AsReal{double(P.X), double(P.Y)};
-        if (FNonfunctional && FTrack.LastIndexWithin(AsReal, 0.25) >= 0) {
-            Follower.Terminate();
-            return;
-        }
-        FTrack.Add(AsReal);
-        Pixels.push_back(P);
-        Positions.push_back(Follower.ReportedPoint(P));
-        Follower.Delay = 0;
+    void DigitizationChanged(TDigitization&) override {}
+    void PointsAdded(TDigitization&) override {}
+    void PointsChanged(TDigitization&) override {}
+    void FollowingStarted(TLine&) override {}
+    void PointFollowed(TLine&, TLongintPoint Pixel, TDoublePoint) override {
+        Pixels.push_back(Pixel);
     }
-
-private:
-    bool FNonfunctional;
-    TDoublePointArray FTrack;
+    void FollowingFailed(TLine&) override { Ended = true; }
+    void FollowingFinished(TLine&) override { Ended = true; }
+    void FollowingDiscarded(TLine&) override { Ended = true; }
 };
 
-// The followed points as the line they become: real values through the coordinate system,
-// the range over all points (as the data view sets it), the tracking colour that was followed.
-std::unique_ptr<TLine> BuildLine(const TFollowOptions& O, const TScaleSystem& Scale,
-                                 const std::vector<TDoublePoint>& Positions,
-                                 const std::string& Name, TColor Tracking) {
-    std::unique_ptr<TLine> Line;
+std::unique_ptr<TLine> NewLine(const TFollowOptions& O, const std::string& Name) {
     if (O.Nonfunctional)
-        Line = std::make_unique<TNonfunctionalLine>(Name);
-    else
-        Line = std::make_unique<TFunctionalLine>(Name);
-    TDoublePointArray Points;
-    for (const TDoublePoint& P : Positions)
-        Points.Add(Scale.ImagePositionToReal(P));
-    Line->SetPoints(Points);
-    Line->ParamSet().ResetRange();
-    if (!Positions.empty())
-        Line->SetTrackingColor(Tracking);
-    return Line;
+        return std::make_unique<TNonfunctionalLine>(Name);
+    return std::make_unique<TFunctionalLine>(Name);
 }
 
 // Stores the line in the image's parameter file through the application object, as closing
 // the image in the program and answering "Yes" does: the coordinate system of the command
 // line replaces the stored one, the other stored data sets stay.
-void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale,
-              const std::vector<TDoublePoint>& Positions, TColor Tracking) {
+void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale, std::unique_ptr<TLine> Line) {
     TScriptedPrompter SaveChanges({EMessageAnswer::Yes});
     TKorvaneApplication App(SettingsFolder(), SaveChanges);
     TPanelScale PanelScale;
@@ -241,7 +219,7 @@ void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale,
     TPanelScaleRecord Panel(PanelScale, Scroller);
     App.OpenFile(AbsolutePath(O.Image), Panel);
     PanelScale.SetScaleSystems(Scale, Scale);
-    App.InsertDigitization(BuildLine(O, Scale, Positions, O.Save, Tracking), App.Count());
+    App.InsertDigitization(std::move(Line), App.Count());
     App.SetFileIsDirty(true);
     App.CloseFile(Panel);
     if (App.FileIsOpen())
@@ -249,8 +227,7 @@ void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale,
 }
 
 // The followed points as the line they would become, written through a built-in template.
-int WriteThroughTemplate(const TFollowOptions& O, const TScaleSystem& Scale,
-                         const std::vector<TDoublePoint>& Positions) {
+int WriteThroughTemplate(const TFollowOptions& O, TLine& Line) {
     const std::unique_ptr<TDataTemplateList> Templates = CreateBuiltInTemplates();
     const std::int32_t Index = Templates->IndexOf(O.Template);
     if (Index < 0) {
@@ -263,27 +240,26 @@ int WriteThroughTemplate(const TFollowOptions& O, const TScaleSystem& Scale,
     if (!Template.CanCopyToClipboard() && O.Output.empty())
         throw TUsageError{"the template \"" + Template.Name + "\" writes a file: give -o FILE"};
 
-    std::unique_ptr<TLine> Line = BuildLine(O, Scale, Positions, "Followed", 0);
     if (O.Spline) {
-        Line->SetApproximatorClass(O.Nonfunctional ? TParametricCubicSpline::Class()
-                                                   : TCubicSpline::Class());
+        Line.SetApproximatorClass(O.Nonfunctional ? TParametricCubicSpline::Class()
+                                                  : TCubicSpline::Class());
         if (O.HaveIncrement) {
-            if (auto* Set = dynamic_cast<TCubicSplineParamSet*>(&Line->ParamSet()))
+            if (auto* Set = dynamic_cast<TCubicSplineParamSet*>(&Line.ParamSet()))
                 Set->SetIncrement(O.Increment);
             else if (auto* Parametric =
-                         dynamic_cast<TParametricCubicSplineParamSet*>(&Line->ParamSet()))
+                         dynamic_cast<TParametricCubicSplineParamSet*>(&Line.ParamSet()))
                 Parametric->SetIncrement(O.Increment);
         }
     }
     if (O.Output.empty()) {
-        const std::string Text = ExportToText(Template, *Line, false, O.Expansion);
+        const std::string Text = ExportToText(Template, Line, false, O.Expansion);
         std::fwrite(Text.data(), 1, Text.size(), stdout);
         if (std::fflush(stdout) != 0)
             throw EKorvane("Cannot write the points to standard output.");
         return 0;
     }
     TScriptedPrompter KeepReadOnlyFiles({EMessageAnswer::No});
-    if (!ExportToFile(Template, *Line, false, O.Expansion, O.Output, KeepReadOnlyFiles))
+    if (!ExportToFile(Template, Line, false, O.Expansion, O.Output, KeepReadOnlyFiles))
         throw EKorvane("\"" + O.Output + "\" is read-only; nothing was written.");
     return 0;
 }
@@ -293,8 +269,11 @@ int WriteThroughTemplate(const TFollowOptions& O, const TScaleSystem& Scale,
 int FollowCommand(const std::vector<std::string>& Args) {
     const TFollowOptions O = Parse(Args);
 
+    // Plain pixel output needs no chart coordinates: the line is followed in the image's own.
     TScaleSystem Scale;
-    if (O.HaveFirst && O.HaveSkew && O.HaveSecond)
+    if (O.Pixels)
+        Scale.DefineImageCoordinates();
+    else
         Scale.Define(O.FirstPixel, O.SkewPixel, O.SecondPixel, O.FirstValue, O.SecondValue, O.LogX,
                      O.LogY);
 
@@ -306,54 +285,59 @@ int FollowCommand(const std::vector<std::string>& Args) {
                        std::to_string(Image.Image.width()) + " x " +
                        std::to_string(Image.Image.height()) + " image.");
 
-    TCollector Collector(O.Nonfunctional);
-    std::unique_ptr<TVectorizer> Follower;
-    if (O.Nonfunctional)
-        Follower = std::make_unique<TNonfunctionalVectorizer>(Collector, Image.Image);
-    else
-        Follower = std::make_unique<TFunctionalVectorizer>(Collector, Image.Image);
-    Follower->Delay = 0;
-    Follower->ColorTolerance = O.Tolerance;
-    Follower->MaxHorizontalJump = O.MaxHorizontalJump;
-    Follower->MaxVerticalJump = O.MaxVerticalJump;
-    Follower->ThicknessTolerance = O.ThicknessTolerance;
-    Follower->Enhancements = O.Enhancements;
+    TVectorizerParameters Settings;
+    Settings.SetDelay(0);
+    Settings.SetColorTolerance(O.Tolerance);
+    Settings.SetMaxHorizontalJump(O.MaxHorizontalJump);
+    Settings.SetMaxVerticalJump(O.MaxVerticalJump);
+    Settings.SetThicknessTolerance(O.ThicknessTolerance);
+    TQueuedDispatcher Dispatcher;
+    const TFollowRun Run{Image.Image, Settings, O.Enhancements, Dispatcher, Scale};
+
+    // As in the program: the line follows the colour given, or the colour of the start pixel.
+    std::unique_ptr<TLine> Line = NewLine(O, O.Save.empty() ? "Followed" : O.Save);
+    Line->SetTrackingColor(O.HaveColor ? O.Color
+                                       : ImagePixelColor(Image.Image, O.Start.X, O.Start.Y));
     std::unique_ptr<TVectorizerInitialConditions> Conditions;
     if (O.HaveDirection)
         Conditions = std::make_unique<TResumeNonfunctionalInitialConditions>(O.Start, O.Direction);
     else
         Conditions = std::make_unique<TVectorizerInitialConditions>(O.Start);
-    if (O.HaveColor)
-        Conditions->SetTrackingColor(O.Color);
-    Conditions->Apply(*Follower);
+    Conditions->SetTrackingColor(Line->TrackingColor);
 
-    TQueuedDispatcher Dispatcher;
-    bool Ended = false;
-    Follower->Start(Dispatcher, [&](TVectorizer&) { Ended = true; });
-    while (!Ended)
+    TRunWatcher Watcher;
+    Line->AddListener(&Watcher);
+    Line->AutoDigitize(Run, *Conditions);
+    while (!Watcher.Ended)
         Dispatcher.WaitAndProcess(std::chrono::milliseconds(100));
+    Line->RemoveListener(&Watcher);
 
-    if (Follower->Lost && Follower->PointsReported == 0) {
+    if (Line->Count() == 0) {
         std::fputs("korvane-cli: The digitizer could not find a line at the point on which you "
                    "clicked.\n",
                    stderr);
         return 1;
     }
+    if (Line->RunEndedByError())
+        throw EKorvane("The line runs beyond the coordinate system's range after " +
+                       std::to_string(Line->Count()) + " points; nothing was written.");
+    // The output range covers every point, as the data view sets it.
+    Line->ParamSet().ResetRange();
 
     if (!O.Save.empty()) {
-        SaveLine(O, Scale, Collector.Positions, Follower->TrackingColor);
+        SaveLine(O, Scale, std::move(Line));
         return 0;
     }
     if (!O.Template.empty())
-        return WriteThroughTemplate(O, Scale, Collector.Positions);
+        return WriteThroughTemplate(O, *Line);
 
     std::string Text;
-    for (std::size_t I = 0; I < Collector.Pixels.size(); ++I) {
+    for (std::int32_t I = 0; I < Line->Count(); ++I) {
         if (O.Pixels) {
-            const TLongintPoint P = Collector.Pixels[I];
+            const TLongintPoint P = Watcher.Pixels[static_cast<std::size_t>(I)];
             Text += std::to_string(P.X) + "," + std::to_string(P.Y) + "\n";
         } else {
-            const TDoublePoint R = Scale.ImagePositionToReal(Collector.Positions[I]);
+            const TDoublePoint R = Line->GetPoint(I);
             Text += RealText(R.X) + "," + RealText(R.Y) + "\n";
         }
     }

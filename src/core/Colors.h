@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+#include <cstddef>
 #include <cstdint>
 
 class QPainter;
@@ -36,6 +38,19 @@ TColor ShiftColor(TColor C, double Amount);
 TColor DarkenColor(TColor C, double Amount);
 TColor LightenColor(TColor C, double Amount);
 TColor InvertColor(TColor C);
+
+// The colour of the pixel in column X, row Y; white outside the image.
+inline TColor ImagePixelColor(const QImage& Image, int X, int Y) {
+    if (X < 0 || Y < 0 || X >= Image.width() || Y >= Image.height())
+        return RGB(255, 255, 255);
+    if (Image.format() == QImage::Format_RGB888) {
+        const uchar* P = Image.constScanLine(Y) + static_cast<std::ptrdiff_t>(X) * 3;
+        return RGB(P[0], P[1], P[2]);
+    }
+    const QRgb C = Image.pixel(X, Y);
+    return RGB(static_cast<std::uint8_t>(qRed(C)), static_cast<std::uint8_t>(qGreen(C)),
+               static_cast<std::uint8_t>(qBlue(C)));
+}
 
 // One vertical line per column from (x, Top) to (x, Bottom), the bottom pixel left out,
 // in colours running from From towards To; the last column stops one step short of To.

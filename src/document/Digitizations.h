@@ -298,6 +298,9 @@ public:
     const TDoublePointArray& Track() const { return FTrack; }
     // The points the current run has added so far, or the last run added once it ended.
     std::int32_t RunPointCount() const { return FRunPointCount; }
+    // The current or last run ended because a point could not be placed or a listener
+    // failed, not because the follower lost the line or was stopped.
+    bool RunEndedByError() const { return FRunFailed; }
 
 protected:
     using TDigitization::TDigitization;

@@ -60,16 +60,9 @@ TColor TVectorizer::ReadPixel(std::int32_t X, std::int32_t Y) const {
 }
 
 TColor TVectorizer::ReadImagePixel(std::int32_t X, std::int32_t Y) const {
-    if (X < 0 || Y < 0 || X >= ImageWidth || Y >= ImageHeight || X >= FImage.width() ||
-        Y >= FImage.height())
+    if (X >= ImageWidth || Y >= ImageHeight)
         return RGB(255, 255, 255);
-    if (FImage.format() == QImage::Format_RGB888) {
-        const uchar* P = FImage.constScanLine(Y) + static_cast<std::ptrdiff_t>(X) * 3;
-        return RGB(P[0], P[1], P[2]);
-    }
-    const QRgb C = FImage.pixel(X, Y);
-    return RGB(static_cast<std::uint8_t>(qRed(C)), static_cast<std::uint8_t>(qGreen(C)),
-               static_cast<std::uint8_t>(qBlue(C)));
+    return ImagePixelColor(FImage, X, Y);
 }
 
 bool TVectorizer::PixelMatches(std::int32_t X, std::int32_t Y) const {

@@ -99,6 +99,10 @@ void TScaleSystem::Define(TLongintPoint First, TLongintPoint Skew, TLongintPoint
     *this = S;
 }
 
+void TScaleSystem::DefineImageCoordinates() {
+    Define({0, 0}, {1, 0}, {1, 1}, {0.0, 0.0}, {1.0, 1.0}, false, false);
+}
+
 TDoublePoint TScaleSystem::ImageToReal(TLongintPoint P) const {
     return ImagePositionToReal({static_cast<double>(P.X), static_cast<double>(P.Y)});
 }

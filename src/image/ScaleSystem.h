@@ -64,6 +64,10 @@ public:
     void Define(TLongintPoint First, TLongintPoint Skew, TLongintPoint Second,
                 TDoublePoint FirstVal, TDoublePoint SecondVal, bool LogX, bool LogY);
 
+    // Defines the system whose real values are the image's own positions: X the column, Y
+    // the row, both counted from the top left pixel.
+    void DefineImageCoordinates();
+
     // Real conversions throw EScaleSystem when a result is not a finite number (an image
     // position whose value overflows a logarithmic axis, a non-positive value on a
     // logarithmic axis, a system that was never defined).

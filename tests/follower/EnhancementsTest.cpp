@@ -4,6 +4,7 @@
 #include "core/DoublePoints.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "image/ImageFormats.h"
+#include "support/FollowAsLine.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -60,20 +61,11 @@ void DrawAntiAliased(QImage& Image, const TDrawnLine& Line, int X0, int X1, QRgb
     (void)Paper;
 }
 
-// Records pixels and the real-valued positions reported with them; a non-functional run ends
-// at the first pixel it visited before, as its line would end it.
+// Records pixels and the real-valued positions reported with them.
 struct TPositions : IVectorizerObserver {
-    bool EndOnVisited = false;
     std::vector<TLongintPoint> Pixels;
     std::vector<TDoublePoint> Points;
-    TDoublePointArray Track;
     void FollowerPoint(TVectorizer& F, TLongintPoint P) override {
-        const TDoublePoint AsReal{double(P.X), double(P.Y)};
-        if (EndOnVisited && Track.LastIndexWithin(AsReal, 0.25) >= 0) {
-            F.Terminate();
-            return;
-        }
-        Track.Add(AsReal);
         Pixels.push_back(P);
         Points.push_back(F.ReportedPoint(P));
     }
@@ -217,21 +209,16 @@ TEST(SubpixelOutput, NonfunctionalFollowerCentresAcrossTheLine) {
         Image.setPixel(40, R, qRgb(0, 0, 0));
         Image.setPixel(41, R, qRgb(127, 127, 127)); // 0.5 covered
     }
-    TPositions Observer;
-    Observer.EndOnVisited = true;
-    TNonfunctionalVectorizer F(Observer, Image);
-    Configure(F);
-    F.Enhancements.SubpixelOutput = true;
     TResumeNonfunctionalInitialConditions Conditions({40, 100}, {0, 5});
     Conditions.SetTrackingColor(RGB(0, 0, 0));
-    Conditions.Apply(F);
-    F.RunSynchronously();
-    ASSERT_EQ(Observer.Points.size(), 80u); // rows 100 .. 179
+    const TLineRun Run =
+        FollowAsLine(Image, Conditions, true, Only(&TFollowerEnhancements::SubpixelOutput));
+    ASSERT_EQ(Run.Points.size(), 80u); // rows 100 .. 179
     const double Left = (255 - 51) / 255.0, Right = (255 - 127) / 255.0;
     const double Expected = (Left * 39 + 40 + Right * 41) / (Left + 1 + Right);
-    for (const TDoublePoint& P : Observer.Points)
+    for (const TDoublePoint& P : Run.Points)
         EXPECT_NEAR(P.X, Expected, 1e-9);
-    EXPECT_NEAR(Observer.Points.back().Y, 179.0, 1e-9);
+    EXPECT_NEAR(Run.Points.back().Y, 179.0, 1e-9);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -395,21 +382,12 @@ std::uint64_t PixelHash(const std::vector<TLongintPoint>& Pixels) {
     return H;
 }
 
+// Follows a bench curve as the program's line of its kind does.
 TRun FollowBenchCurve(const QImage& Image, const QJsonObject& Curve,
                       const TFollowerEnhancements* Options) {
     const QJsonArray Start = Curve["start_pixel"].toArray();
     const TLongintPoint S{Start[0].toInt(), Start[1].toInt()};
     const bool Nonfunctional = Curve["kind"].toString() == "nonfunctional";
-    TPositions Observer;
-    Observer.EndOnVisited = Nonfunctional;
-    std::unique_ptr<TVectorizer> F;
-    if (Nonfunctional)
-        F = std::make_unique<TNonfunctionalVectorizer>(Observer, Image);
-    else
-        F = std::make_unique<TFunctionalVectorizer>(Observer, Image);
-    Configure(*F);
-    if (Options)
-        F->Enhancements = *Options;
     std::unique_ptr<TVectorizerInitialConditions> Conditions;
     const QJsonArray Direction = Curve["start_direction"].toArray();
     if (Nonfunctional && Direction.size() == 2)
@@ -417,9 +395,9 @@ TRun FollowBenchCurve(const QImage& Image, const QJsonObject& Curve,
             S, TLongintPoint{Direction[0].toInt(), Direction[1].toInt()});
     else
         Conditions = std::make_unique<TVectorizerInitialConditions>(S);
-    Conditions->Apply(*F);
-    F->RunSynchronously();
-    return {Observer.Pixels, Observer.Points, F->Lost};
+    const TLineRun Run = FollowAsLine(Image, *Conditions, Nonfunctional,
+                                      Options ? *Options : TFollowerEnhancements{});
+    return {Run.Pixels, Run.Points, Run.Lost};
 }
 
 } // namespace

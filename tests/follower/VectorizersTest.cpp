@@ -1,6 +1,7 @@
 #include "FollowerTestSupport.h"
 #include "core/Errors.h"
 #include "follower/VectorizerInitialConditions.h"
+#include "support/FollowAsLine.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -168,20 +169,10 @@ struct TNonfunctionalRun {
     bool Lost = false;
 };
 
-// Follows like a non-functional line: the run ends at the first pixel visited before.
+// Follows as a non-functional line: the run ends at the first pixel visited before.
 TNonfunctionalRun FollowNonfunctional(const QImage& Image, const TVectorizerInitialConditions& C) {
-    TRecorder Recorder;
-    TDoublePointArray Visited;
-    Recorder.OnPoint = [&](TVectorizer& F, TLongintPoint P) {
-        if (Visited.LastIndexWithin({double(P.X), double(P.Y)}, 0.25) >= 0)
-            F.Terminate();
-        Visited.Add({double(P.X), double(P.Y)});
-    };
-    TNonfunctionalVectorizer F(Recorder, Image);
-    Configure(F);
-    C.Apply(F);
-    F.RunSynchronously();
-    return {Recorder.Points, F.Lost};
+    const TLineRun Run = FollowAsLine(Image, C, true);
+    return {Run.Pixels, Run.Lost};
 }
 
 } // namespace
@@ -215,7 +206,7 @@ TEST(NonfunctionalVectorizer, FollowsACircleUntilItComesBack) {
     TVectorizerInitialConditions Click({60, 20});
     Click.SetTrackingColor(RGB(0, 0, 0));
     const TNonfunctionalRun Run = FollowNonfunctional(Image, Click);
-    // Once round (steps along the ring are sometimes two pixels long), then the revisit.
+    // Once round (steps along the ring are sometimes two pixels long).
     EXPECT_GT(Run.Points.size(), 150u);
     EXPECT_LT(Run.Points.size(), 260u);
     for (const TLongintPoint& P : Run.Points)

@@ -242,10 +242,7 @@ std::uint8_t NextColorIndex(std::uint8_t Index) {
 }
 
 TColor TKorvanePanel::PixelColor(TLongintPoint P) const {
-    if (P.X < 0 || P.Y < 0 || P.X >= FImage.width() || P.Y >= FImage.height())
-        return RGB(255, 255, 255);
-    const uchar* Pixel = FImage.constScanLine(P.Y) + 3 * static_cast<std::ptrdiff_t>(P.X);
-    return RGB(Pixel[0], Pixel[1], Pixel[2]);
+    return ImagePixelColor(FImage, P.X, P.Y);
 }
 
 } // namespace korvane
