@@ -64,10 +64,9 @@ int main(int argc, char** argv) {
     fs::create_directories(Dir);
     TScriptedPrompter Prompter;
     TAcceptingDialogs Dialogs;
-    SetKorvaneDialogs(&Dialogs);
     SetExceptionHandler(
         [](const std::exception& E) { std::fprintf(stderr, "error: %s\n", E.what()); });
-    auto Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+    auto Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
     Window->resize(1200, 800);
     Window->show();
 
@@ -120,7 +119,6 @@ int main(int argc, char** argv) {
                 Totals[Best], Opening[Best], Totals[Best] - Opening[Best],
                 Sorted[Sorted.size() / 2]);
     Window.reset();
-    SetKorvaneDialogs(nullptr);
     SetExceptionHandler(nullptr);
     fs::remove_all(Dir);
     return 0;

@@ -6,6 +6,7 @@
 #include "ui/common/HelpUtils.h"
 #include "ui/common/SupportWidgets.h"
 #include "ui/data/DigitizationDataViews.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/GuideControls.h"
@@ -25,8 +26,10 @@ namespace korvane {
 // The main window's lifetime: start-up and shut-down in order, the window's layout and the
 // panels it can show or float.
 
-TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Parent)
-    : QMainWindow(Parent) {
+TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, IKorvaneDialogs* Dialogs,
+                   QWidget* Parent)
+    : QMainWindow(Parent), FOwnDialogs(Dialogs ? nullptr : NewQtDialogs()),
+      FDialogs(Dialogs ? Dialogs : FOwnDialogs.get()) {
     setWindowTitle("Korvane 5");
     setObjectName("frmMain");
     SetHelpContext(*this, MainHelpContext);
@@ -60,6 +63,10 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Pare
     FApp->ModeManager().AddListener(this);
     FApp->FileParameters().AddListener(this);
     FApp->ModeManager().SetGuideContainer(FGuide.get());
+    FApp->ModeManager().SetModeSetup([this](TApplicationMode& Mode) {
+        if (auto* User = dynamic_cast<TDialogsUser*>(&Mode))
+            User->SetDialogs(*FDialogs);
+    });
     // The image panel's buttons go to the mode that is current at each press and release.
     pzImage->View().MouseHandler = [this] {
         return dynamic_cast<IPanelMouseHandler*>(FApp->ModeManager().CurrentMode());

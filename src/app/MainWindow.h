@@ -24,6 +24,7 @@ class QToolButton;
 
 namespace korvane {
 
+class IKorvaneDialogs;
 class IPrompter;
 class TAction;
 class TGuideContentContainer;
@@ -50,8 +51,10 @@ public:
     // The help topic of the window itself.
     static constexpr int MainHelpContext = 900;
 
-    // Folder: where "Korvane5.app" and the folder "par" live. Messages go through Prompter.
-    TfrmMain(const std::string& Folder, IPrompter& Prompter, QWidget* Parent = nullptr);
+    // Folder: where "Korvane5.app" and the folder "par" live. Messages go through Prompter;
+    // the modes and commands ask through Dialogs (not owned), or the real dialogs when none.
+    TfrmMain(const std::string& Folder, IPrompter& Prompter, IKorvaneDialogs* Dialogs = nullptr,
+             QWidget* Parent = nullptr);
     ~TfrmMain() override;
 
     // Opens an image file as the user would: closes the open image first (with its
@@ -181,6 +184,8 @@ private:
     bool KeyDown(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
     bool KeyUp(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
 
+    std::unique_ptr<IKorvaneDialogs> FOwnDialogs;
+    IKorvaneDialogs* FDialogs = nullptr;
     std::unique_ptr<TKorvaneApplication> FApp;
     std::unique_ptr<TGuideContentContainer> FGuide;
     std::unique_ptr<TQtModeEndPoster> FEndPoster;

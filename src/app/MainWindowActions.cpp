@@ -227,11 +227,15 @@ void TfrmMain::ConnectActions() {
     actEditDefineCoordinateSystem->OnExecute = [this] { DefineCoordinateSystem(); };
 
     actEditUnits->OnExecute = [this] {
-        ExecuteCommand(*FApp, std::make_unique<TSetUnitsCommand>(), {});
+        auto Command = std::make_unique<TSetUnitsCommand>();
+        Command->SetDialogs(*FDialogs);
+        ExecuteCommand(*FApp, std::move(Command), {});
     };
 
     actEditFormats->OnExecute = [this] {
-        ExecuteCommand(*FApp, std::make_unique<TSetFormatsCommand>(), {nullptr});
+        auto Command = std::make_unique<TSetFormatsCommand>();
+        Command->SetDialogs(*FDialogs);
+        ExecuteCommand(*FApp, std::move(Command), {nullptr});
     };
 
     actViewZoomToArea->OnExecute = [this] {

@@ -306,6 +306,8 @@ TApplicationMode* TModeManager::StartMode(const TModeClass& Class, const TArgume
     const std::uint64_t Activation = ActivationOf(Mode);
     if (auto* Guided = dynamic_cast<IGuidedMode*>(&Mode))
         Guided->SetGuideContainer(FGuideContainer);
+    if (FModeSetup)
+        FModeSetup(Mode);
     Mode.Start(Copy);
     NotifyModeStarted();
     TApplicationMode* Current = CurrentMode();

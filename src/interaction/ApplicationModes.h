@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -428,9 +429,15 @@ public:
     // Not owned; set once by the main window.
     void SetGuideContainer(TGuideContentContainer* Container) { FGuideContainer = Container; }
     TGuideContentContainer* GuideContainer() const { return FGuideContainer; }
+    // Runs for every mode this manager starts, before the mode's Start: the window hands its
+    // modes what they need of the user interface.
+    void SetModeSetup(std::function<void(TApplicationMode&)> Setup) {
+        FModeSetup = std::move(Setup);
+    }
 
 private:
     TGuideContentContainer* FGuideContainer = nullptr;
+    std::function<void(TApplicationMode&)> FModeSetup;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -115,16 +115,14 @@ protected:
         fs::create_directories(Dir);
         Chart = Dir / "chart.ppm";
         WriteChart(Chart);
-        SetKorvaneDialogs(&Dialogs);
         SetExceptionHandler([this](const std::exception& E) { Errors.push_back(E.what()); });
-        Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+        Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
         Window->resize(1000, 760);
         Window->show();
         QApplication::processEvents();
     }
     void TearDown() override {
         Window.reset();
-        SetKorvaneDialogs(nullptr);
         SetExceptionHandler(nullptr);
         fs::remove_all(Dir);
     }
@@ -515,14 +513,14 @@ TEST_F(MainWindow, EnhancedFollowingIsOneSwitchKeptBesideTheSettings) {
     EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
     EXPECT_TRUE(Window->pzImage->FollowerEnhancements().EnhancedFollowing());
     ASSERT_TRUE(fs::exists(Dir / "Korvane5.ext"));
-    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
     EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
     Window->actDigitizeEnhancedFollowing->trigger();
     EXPECT_FALSE(Window->pzImage->FollowerEnhancements().Any());
     // A damaged file is reported and the defaults are used.
     std::ofstream(Dir / "Korvane5.ext") << "something else\n";
     Prompter.Asked.clear();
-    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
     ASSERT_EQ(Prompter.Asked.size(), 1u);
     EXPECT_EQ(Prompter.Asked[0].Kind, EMessageKind::Error);
     EXPECT_FALSE(Window->actDigitizeEnhancedFollowing->isChecked());
@@ -536,7 +534,7 @@ TEST_F(MainWindow, LayoutAndGuideStateSurviveARestart) {
     Window->resize(900, 700);
     QApplication::processEvents();
     ASSERT_TRUE(Window->close());
-    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
     EXPECT_FALSE(Window->App().ApplicationParameters().ShowGuide);
     EXPECT_EQ(Window->size(), QSize(900, 700));
     Window->show();

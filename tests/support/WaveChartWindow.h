@@ -88,9 +88,8 @@ protected:
         fs::remove_all(Dir);
         fs::create_directories(Dir);
         WriteChart(Dir / "wave.ppm");
-        SetKorvaneDialogs(&Dialogs);
         SetExceptionHandler([this](const std::exception& E) { Errors.push_back(E.what()); });
-        Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
+        Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
         Window->resize(1100, 800);
         Window->show();
         Window->OpenImage(QString::fromStdString((Dir / "wave.ppm").string()));
@@ -107,7 +106,6 @@ protected:
     }
     void TearDown() override {
         Window.reset();
-        SetKorvaneDialogs(nullptr);
         SetExceptionHandler(nullptr);
         fs::remove_all(Dir);
     }

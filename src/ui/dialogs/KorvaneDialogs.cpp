@@ -1,5 +1,6 @@
 #include "ui/dialogs/KorvaneDialogs.h"
 
+#include "core/Errors.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/FormatDialog.h"
 #include "ui/dialogs/PointDialog.h"
@@ -70,17 +71,16 @@ public:
     }
 };
 
-IKorvaneDialogs* Installed = nullptr;
-
 } // namespace
 
-IKorvaneDialogs& KorvaneDialogs() {
-    static TQtDialogs Real;
-    return Installed ? *Installed : Real;
+std::unique_ptr<IKorvaneDialogs> NewQtDialogs() {
+    return std::make_unique<TQtDialogs>();
 }
 
-void SetKorvaneDialogs(IKorvaneDialogs* Dialogs) {
-    Installed = Dialogs;
+IKorvaneDialogs& TDialogsUser::Dialogs(const char* Where) const {
+    if (!FDialogs)
+        throw EAssertion(std::string(Where) + ": no dialogs");
+    return *FDialogs;
 }
 
 } // namespace korvane

@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QWidget;
 
@@ -31,8 +32,8 @@ struct TSaveFileQuestion {
     QString InitialPath;
 };
 
-// The modal dialogs the modes and commands ask. The program shows the real dialogs; tests
-// install scripted answers.
+// The modal dialogs the modes and commands ask, handed to them by the main window. The program
+// shows the real dialogs; tests hand in scripted answers.
 class IKorvaneDialogs {
 public:
     virtual ~IKorvaneDialogs() = default;
@@ -50,9 +51,23 @@ public:
     virtual bool AskSaveFileName(const TSaveFileQuestion& Question, QString& FileName) = 0;
 };
 
-// The dialogs in use: the installed ones, else the real dialogs.
-IKorvaneDialogs& KorvaneDialogs();
-// Installs Dialogs (not owned); nullptr goes back to the real dialogs.
-void SetKorvaneDialogs(IKorvaneDialogs* Dialogs);
+// The real modal dialogs, parented to the active window.
+std::unique_ptr<IKorvaneDialogs> NewQtDialogs();
+
+// A mode or a command that asks the user through the dialogs it was handed.
+class TDialogsUser {
+public:
+    virtual ~TDialogsUser() = default;
+    // Not owned; they outlive the user.
+    void SetDialogs(IKorvaneDialogs& Dialogs) { FDialogs = &Dialogs; }
+    bool HasDialogs() const { return FDialogs != nullptr; }
+
+protected:
+    // EAssertion naming Where when none were handed in.
+    IKorvaneDialogs& Dialogs(const char* Where) const;
+
+private:
+    IKorvaneDialogs* FDialogs = nullptr;
+};
 
 } // namespace korvane

@@ -106,6 +106,8 @@ void TDigitizingMode::Export() {
     std::unique_ptr<TApplicationCommand> Command = Class.Create();
     if (auto* Client = dynamic_cast<IApplicationClient*>(Command.get()))
         Client->SetApplication(App());
+    if (auto* User = dynamic_cast<TDialogsUser*>(Command.get()))
+        User->SetDialogs(Dialogs("TDigitizingMode.Export"));
     Command->Execute({Digitization});
 }
 

@@ -103,7 +103,7 @@ void TExportDataCommand::Execute(const TArgumentList& Arguments) {
     FDialog->SetExpansionParams(ExportParams(Application.FileParameters()));
     FDialog->SetDigitization(FDigitization);
     PrepareDialog();
-    const bool Accepted = KorvaneDialogs().RunExportDialog(*FDialog);
+    const bool Accepted = Dialogs("TExportDataCommand").RunExportDialog(*FDialog);
     if (FDialog->TemplatesChanged()) {
         // Saved at once: the user's templates outlive a crash as well as a restart.
         try {
@@ -147,7 +147,7 @@ bool TExportDataCommand::OpenOutput() {
     Question.DefaultSuffix = QString::fromStdString(Template.Extension);
     Question.InitialPath = QString::fromStdString(DefaultFileName());
     QString Chosen;
-    if (!KorvaneDialogs().AskSaveFileName(Question, Chosen) || Chosen.isEmpty())
+    if (!Dialogs("TExportDataCommand").AskSaveFileName(Question, Chosen) || Chosen.isEmpty())
         return false;
     FFileName = Chosen.toStdString();
     ConfirmReadOnlyOverwrite(FFileName, App("TExportDataCommand").Prompter());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "interaction/ApplicationCommands.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 
 #include <QStringList>
 #include <memory>
@@ -22,7 +23,7 @@ struct TBoundsRect;
 // A file is written through a temporary file renamed over the target, so a failure leaves an
 // older file as it was; the clipboard is filled only once the whole text exists. The folder
 // of the last file written is remembered for the next export.
-class TExportDataCommand : public TKorvaneCommand {
+class TExportDataCommand : public TKorvaneCommand, public TDialogsUser {
 public:
     TExportDataCommand();
     ~TExportDataCommand() override;

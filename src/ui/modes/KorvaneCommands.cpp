@@ -173,7 +173,7 @@ void TSetUnitsCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
     TKorvaneApplication& Korvane = App("TSetUnitsCommand.Execute");
     TStringPoint Units = Korvane.FileParameters().Units;
-    FAccepted = KorvaneDialogs().AskUnits(Units);
+    FAccepted = Dialogs("TSetUnitsCommand").AskUnits(Units);
     if (!FAccepted)
         return;
     FOldUnits = Korvane.FileParameters().Units;
@@ -195,7 +195,7 @@ void TSetFormatsCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneApplication& Korvane = App("TSetFormatsCommand.Execute");
     TCoordFormatPair Formats;
     Formats.Assign(Korvane.FileParameters().Formats);
-    FAccepted = KorvaneDialogs().AskFormats(Formats);
+    FAccepted = Dialogs("TSetFormatsCommand").AskFormats(Formats);
     if (!FAccepted)
         return;
     FOldFormats.Assign(Korvane.FileParameters().Formats);

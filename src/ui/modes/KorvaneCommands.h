@@ -3,6 +3,7 @@
 #include "core/DoublePoints.h"
 #include "core/Formats.h"
 #include "interaction/ApplicationCommands.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 
 #include <memory>
 #include <string>
@@ -71,7 +72,7 @@ public:
 };
 
 // The image's axis units through the units dialog. No arguments.
-class TSetUnitsCommand : public TKorvaneCommand {
+class TSetUnitsCommand : public TKorvaneCommand, public TDialogsUser {
 public:
     void Execute(const TArgumentList& Arguments) override;
     void Undo() override;
@@ -88,7 +89,7 @@ private:
 
 // The image's number formats through the format dialog. Arguments: [0] the current data
 // view, or none.
-class TSetFormatsCommand : public TKorvaneCommand {
+class TSetFormatsCommand : public TKorvaneCommand, public TDialogsUser {
 public:
     void Execute(const TArgumentList& Arguments) override;
     void Undo() override;

@@ -220,8 +220,8 @@ void TDefiningScaleMode::FirstPointClick(TLongintPoint P) {
     TPanelScale& Scale = Panel->Scale();
     Scale.SetFirstScalePoint(P, {0, 0});
     TScalePointAnswer Answer;
-    if (KorvaneDialogs().AskScalePoint("First scaling point", false, Panel->DeviceToGlobal(P),
-                                       Answer)) {
+    if (Dialogs("TDefiningScaleMode")
+            .AskScalePoint("First scaling point", false, Panel->DeviceToGlobal(P), Answer)) {
         Scale.SetFirstScalePoint(P, {Answer.X, Answer.Y});
         NextStep();
     } else {
@@ -238,8 +238,8 @@ void TDefiningScaleMode::SecondPointClick(TLongintPoint P) {
     TPanelScale& Scale = Panel->Scale();
     Scale.SetSecondScalePoint(P, {0, 0});
     TScalePointAnswer Answer;
-    if (!KorvaneDialogs().AskScalePoint("Second scaling point", true, Panel->DeviceToGlobal(P),
-                                        Answer)) {
+    if (!Dialogs("TDefiningScaleMode")
+             .AskScalePoint("Second scaling point", true, Panel->DeviceToGlobal(P), Answer)) {
         Scale.ClearSecondScalePoint();
         return;
     }

@@ -3,6 +3,7 @@
 #include "image/PanZoomView.h"
 #include "interaction/ApplicationModes.h"
 #include "interaction/CommandManager.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 
 #include <QKeySequence>
 #include <QString>
@@ -23,7 +24,8 @@ class TScaleSystem;
 class TKorvaneMode : public TApplicationMode,
                      public IGuidedMode,
                      public IPanelMouseHandler,
-                     public IApplicationClient {
+                     public IApplicationClient,
+                     public TDialogsUser {
 public:
     static const TModeClass& Class();
     ~TKorvaneMode() override;
