@@ -91,11 +91,12 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, IKorvaneDialo
     if (!LoadError.empty())
         FApp->Prompter().Ask(EMessageKind::Error, LoadError, mbOK);
     try {
-        FEnhancements.Load(FApp->ApplicationParameters().Folder());
+        FApp->EnhancementSettings().Load(FApp->ApplicationParameters().Folder());
     } catch (const std::exception& Error) {
         FApp->Prompter().Ask(EMessageKind::Error, Error.what(), mbOK);
     }
-    actDigitizeEnhancedFollowing->setChecked(FEnhancements.Enhancements.EnhancedFollowing());
+    actDigitizeEnhancedFollowing->setChecked(
+        FApp->EnhancementSettings().Enhancements.EnhancedFollowing());
 
     ApplyWindowLayout();
     FApp->ApplicationParameters().RecentFiles().OnChange = [this](TRecentFilesList&) {

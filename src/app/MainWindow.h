@@ -196,7 +196,6 @@ private:
     std::string FSavedStatusMessage;
     bool FImportBuilt = false;
     // The follower enhancements, kept in "Korvane5.ext" beside "Korvane5.app".
-    TEnhancementSettings FEnhancements;
 };
 
 // The caption of the main window while File is the open image ("" for none): the file's

@@ -311,14 +311,15 @@ void TfrmMain::ConnectActions() {
 
     // Our own addition: the follower's enhancements, one switch for the recommended set.
     actDigitizeEnhancedFollowing->OnExecute = [this] {
-        TFollowerEnhancements Changed = FEnhancements.Enhancements;
+        TEnhancementSettings& Settings = FApp->EnhancementSettings();
+        TFollowerEnhancements Changed = Settings.Enhancements;
         Changed.SetEnhancedFollowing(!Changed.EnhancedFollowing());
-        TEnhancementSettings Next = FEnhancements;
+        TEnhancementSettings Next = Settings;
         Next.Enhancements = Changed;
         const QSignalBlocker Block(actDigitizeEnhancedFollowing);
-        actDigitizeEnhancedFollowing->setChecked(FEnhancements.Enhancements.EnhancedFollowing());
+        actDigitizeEnhancedFollowing->setChecked(Settings.Enhancements.EnhancedFollowing());
         Next.Save(FApp->ApplicationParameters().Folder());
-        FEnhancements = Next;
+        Settings = Next;
         actDigitizeEnhancedFollowing->setChecked(Changed.EnhancedFollowing());
     };
 

@@ -52,10 +52,6 @@ void TfrmMain::CreateControls() {
     pzImage->ThicknessToleranceSource = [this] {
         return FApp->FileParameters().VectorizerParameters.ThicknessTolerance();
     };
-    pzImage->FollowerSettingsSource = [this]() -> const TVectorizerParameters& {
-        return FApp->FileParameters().VectorizerParameters;
-    };
-    pzImage->FollowerEnhancementsSource = [this] { return FEnhancements.Enhancements; };
     pzImage->SelectedPointColorSource = [this] {
         return FApp->FileParameters().VectorizerParameters.SelectedPointColor;
     };

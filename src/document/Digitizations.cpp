@@ -513,9 +513,14 @@ void TLine::AutoDigitize(const TFollowRun& Run,
     Assert(!FFollower, "TLine.AutoDigitize");
     FRunPointCount = 0;
     FRunFailed = false;
-    NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingStarted(*this); });
+    FRun.emplace(Run);
     try {
-        FRun.emplace(Run);
+        NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingStarted(*this); });
+    } catch (...) {
+        FRun.reset();
+        throw;
+    }
+    try {
         std::unique_ptr<TVectorizer> Follower = FollowerClass()(*this, Run.Image);
         Run.Settings.CopyToFollower(*Follower);
         Follower->Enhancements = Run.Enhancements;

@@ -294,6 +294,8 @@ public:
 
     // The running follower, or null.
     TVectorizer* Follower() const { return FFollower.get(); }
+    // What the current run was handed (from FollowingStarted on), or null outside a run.
+    const TFollowRun* CurrentRun() const { return FRun ? &*FRun : nullptr; }
     // The image pixels visited during the run (X column, Y row); empty outside a run.
     const TDoublePointArray& Track() const { return FTrack; }
     // The points the current run has added so far, or the last run added once it ended.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/EnhancementSettings.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -65,6 +67,9 @@ public:
     THistoryList& History() const { return *FHistory; }
     TModeManager& ModeManager() const { return *FModeManager; }
     IPrompter& Prompter() const { return FPrompter; }
+    // The follower enhancements the user chose, kept in "Korvane5.ext" beside the settings;
+    // the main window loads and saves them, every automatic run is handed them.
+    TEnhancementSettings& EnhancementSettings() { return FEnhancementSettings; }
 
     bool Opening() const { return FOpening; }
     bool Closing() const { return FClosing; }
@@ -129,6 +134,7 @@ private:
     std::unique_ptr<THistoryList> FHistory;
     std::unique_ptr<TFileParameters> FFileParameters;
     std::unique_ptr<TPaintParameters> FPaintParameters;
+    TEnhancementSettings FEnhancementSettings;
     bool FOpening = false;
     bool FClosing = false;
     bool FFileIsOpen = false;

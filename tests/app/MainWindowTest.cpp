@@ -511,12 +511,12 @@ TEST_F(MainWindow, EnhancedFollowingIsOneSwitchKeptBesideTheSettings) {
     EXPECT_FALSE(Window->actDigitizeEnhancedFollowing->isChecked());
     Window->actDigitizeEnhancedFollowing->trigger();
     EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
-    EXPECT_TRUE(Window->pzImage->FollowerEnhancements().EnhancedFollowing());
+    EXPECT_TRUE(Window->App().EnhancementSettings().Enhancements.EnhancedFollowing());
     ASSERT_TRUE(fs::exists(Dir / "Korvane5.ext"));
     Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
     EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
     Window->actDigitizeEnhancedFollowing->trigger();
-    EXPECT_FALSE(Window->pzImage->FollowerEnhancements().Any());
+    EXPECT_FALSE(Window->App().EnhancementSettings().Enhancements.Any());
     // A damaged file is reported and the defaults are used.
     std::ofstream(Dir / "Korvane5.ext") << "something else\n";
     Prompter.Asked.clear();

@@ -1,6 +1,7 @@
 #include "ui/modes/DigitizingCommands.h"
 
 #include "document/Digitizations.h"
+#include "document/Parameters.h"
 #include "document/PointSelections.h"
 #include "follower/Predictors.h"
 #include "follower/VectorizerInitialConditions.h"
@@ -76,7 +77,12 @@ void TDigitizeAutoCommand::Execute(const TArgumentList& Arguments) {
         Required<TVectorizerInitialConditions>(Arguments, 2, "TDigitizeAutoCommand.Execute");
     FStartX = Conditions.StartPoint.X;
     FStartY = Conditions.StartPoint.Y;
-    FLine->AutoDigitize(FPanel->FollowRun(), Conditions);
+    TKorvaneApplication& Korvane = App("TDigitizeAutoCommand.Execute");
+    // The settings are read again at every point: the speed may change during the run.
+    const TFollowRun Run{FPanel->Image(), Korvane.FileParameters().VectorizerParameters,
+                         Korvane.EnhancementSettings().Enhancements, FPanel->Dispatcher(),
+                         FPanel->CurrentScaleSystem()};
+    FLine->AutoDigitize(Run, Conditions);
 }
 
 std::string TDigitizeAutoCommand::GetDescription() const {

@@ -15,7 +15,8 @@ TFollowingView::~TFollowingView() = default;
 void TFollowingView::FollowingStarted(TLine& Line) {
     FPanel.View().DisableScrollBars();
     FBeacon.reset();
-    if (FPanel.FollowerSettings().UseBeacon) {
+    const TFollowRun* Run = Line.CurrentRun();
+    if (Run && Run->Settings.UseBeacon) {
         FBeacon = std::make_unique<TBeacon>(FPanel);
         FBeacon->Color = Line.DisplayColor();
     }

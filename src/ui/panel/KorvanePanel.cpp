@@ -176,28 +176,16 @@ void TKorvanePanel::SetShowScalePoints(bool Value) {
 
 std::int32_t TKorvanePanel::ThicknessTolerance() const {
     return ThicknessToleranceSource ? ThicknessToleranceSource()
-                                    : FollowerSettings().ThicknessTolerance();
+                                    : TVectorizerParameters().ThicknessTolerance();
 }
 
 std::uint8_t TKorvanePanel::SelectedPointColor() const {
     return SelectedPointColorSource ? SelectedPointColorSource()
-                                    : FollowerSettings().SelectedPointColor;
+                                    : TVectorizerParameters().SelectedPointColor;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Following a line
-
-TFollowRun TKorvanePanel::FollowRun() {
-    return {FImage, FollowerSettings(), FollowerEnhancements(), Dispatcher(), CurrentScaleSystem()};
-}
-
-const TVectorizerParameters& TKorvanePanel::FollowerSettings() const {
-    return FollowerSettingsSource ? FollowerSettingsSource() : FDefaultFollowerSettings;
-}
-
-TFollowerEnhancements TKorvanePanel::FollowerEnhancements() const {
-    return FollowerEnhancementsSource ? FollowerEnhancementsSource() : TFollowerEnhancements{};
-}
 
 IUiDispatcher& TKorvanePanel::Dispatcher() {
     if (DispatcherSource)

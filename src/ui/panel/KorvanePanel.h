@@ -90,7 +90,7 @@ public:
     QPainter& Canvas() override;
     void FlushCanvas();
     // Where the two settings above come from (the main window sets them); without a source,
-    // the follower settings' values.
+    // the follower settings' defaults.
     std::function<std::int32_t()> ThicknessToleranceSource;
     std::function<std::uint8_t()> SelectedPointColorSource;
 
@@ -105,19 +105,10 @@ public:
     // makes it a listener of every line).
     TFollowingView& FollowingView() { return *FFollowingView; }
 
-    // What a line needs to follow on this panel: the working image, the follower settings
-    // and enhancements, the dispatcher and the current coordinate system.
-    TFollowRun FollowRun();
-    // The follower settings and the dispatcher come from their sources (the main window sets
-    // them); without a source, default settings and a dispatcher on this panel's event loop.
-    const TVectorizerParameters& FollowerSettings() const;
+    // Runs the follower's work for lines followed on this panel: DispatcherSource's
+    // dispatcher (tests set one), else one on this panel's event loop.
     IUiDispatcher& Dispatcher();
-    std::function<const TVectorizerParameters&()> FollowerSettingsSource;
     std::function<IUiDispatcher&()> DispatcherSource;
-    // The follower enhancements come from FollowerEnhancementsSource (the main window sets
-    // it); without one, all of them are off.
-    TFollowerEnhancements FollowerEnhancements() const;
-    std::function<TFollowerEnhancements()> FollowerEnhancementsSource;
 
     // The pen. SetPaintMode raises EKorvane "Invalid paint mode: %d" outside 0..2.
     int PaintMode() const { return FPaintMode; }
@@ -215,7 +206,6 @@ private:
     TLongintPoint FLastStrokeDevice;
     std::unique_ptr<QCursor> FPenCursor;
 
-    TVectorizerParameters FDefaultFollowerSettings;
     std::unique_ptr<TQtDispatcher> FDispatcher;
     std::vector<IViewOverlay*> FOverlays;
     std::unique_ptr<TFollowingView> FFollowingView;

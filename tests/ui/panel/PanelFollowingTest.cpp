@@ -72,9 +72,7 @@ struct PanelFollowing : ::testing::Test {
         Panel.Scale().SetSecondScalePoint({100, 100}, {100, 100});
         Panel.Scale().DefineScale(false, false);
         Settings.SetDelay(0);
-        Panel.FollowerSettingsSource = [this]() -> const TVectorizerParameters& {
-            return Settings;
-        };
+        Panel.ThicknessToleranceSource = [this] { return Settings.ThicknessTolerance(); };
     }
 
     std::unique_ptr<TFunctionalLine> NewLine() {
@@ -92,7 +90,8 @@ struct PanelFollowing : ::testing::Test {
     void Start(TLine& Line, int X, int Y) {
         TVectorizerInitialConditions Click({X, Y});
         Click.SetTrackingColor(RGB(0, 0, 0));
-        Line.AutoDigitize(Panel.FollowRun(), Click);
+        Line.AutoDigitize(
+            {Panel.Image(), Settings, {}, Panel.Dispatcher(), Panel.CurrentScaleSystem()}, Click);
     }
     template <class Predicate> bool PumpUntil(Predicate Done) {
         const auto End = std::chrono::steady_clock::now() + 10s;
@@ -141,12 +140,9 @@ struct PanelFollowing : ::testing::Test {
 
 TEST_F(PanelFollowing, SettingsAndDispatcherHaveDefaults) {
     TKorvanePanel Plain;
-    EXPECT_TRUE(Plain.FollowerSettings() == TVectorizerParameters());
     EXPECT_EQ(Plain.ThicknessTolerance(), 20);
     EXPECT_EQ(Plain.SelectedPointColor(), 5);
     EXPECT_EQ(&Plain.Dispatcher(), &Plain.Dispatcher());
-    EXPECT_FALSE(Plain.FollowerEnhancements().Any());
-    EXPECT_EQ(&Panel.FollowerSettings(), &Settings);
     Settings.SetThicknessTolerance(33);
     EXPECT_EQ(Panel.ThicknessTolerance(), 33);
     const TLongintPoint Box = Panel.View().PaintBoxSize();
@@ -154,16 +150,6 @@ TEST_F(PanelFollowing, SettingsAndDispatcherHaveDefaults) {
     EXPECT_TRUE(Panel.ContainsScreenPoint({Box.X - 1, Box.Y - 1}));
     EXPECT_FALSE(Panel.ContainsScreenPoint({Box.X, 0}));
     EXPECT_FALSE(Panel.ContainsScreenPoint({0, -1}));
-
-    // A run on the panel is handed the panel's image, settings, enhancements, dispatcher and
-    // coordinate system.
-    Panel.FollowerEnhancementsSource = [] { return TFollowerEnhancements::Enhanced(); };
-    const TFollowRun Run = Panel.FollowRun();
-    EXPECT_EQ(&Run.Image, &Panel.Image());
-    EXPECT_EQ(&Run.Settings, &Settings);
-    EXPECT_EQ(Run.Enhancements, TFollowerEnhancements::Enhanced());
-    EXPECT_EQ(&Run.Dispatcher, &Panel.Dispatcher());
-    EXPECT_EQ(&Run.Scale, &Panel.CurrentScaleSystem());
 }
 
 // ---------------------------------------------------------------------------------------------
