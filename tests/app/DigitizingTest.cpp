@@ -265,9 +265,9 @@ TEST_F(Digitizing, ScatterClicksAddPointsAndAClickOnAPointRemovesIt) {
     Click(201, 101); // on the second point: removed
     ASSERT_EQ(Scatter->Count(), 2);
     EXPECT_EQ(Window->actEditUndo->text(), "&Undo Remove Point");
-    Window->actEditUndo->Execute(); // back, at the end
+    Window->actEditUndo->Execute(); // back where it was
     ASSERT_EQ(Scatter->Count(), 3);
-    EXPECT_EQ(Scatter->Last().X, 200);
+    EXPECT_EQ(Scatter->GetPoint(1).X, 200);
     // Clicks go to the current mode only: drawing the zoom area adds no point.
     Window->actViewZoomToArea->Execute();
     ASSERT_NE(dynamic_cast<TZoomingMode*>(Window->App().ModeManager().CurrentMode()), nullptr);

@@ -69,6 +69,8 @@ void TDigitizeManualCommand::Execute(const TArgumentList& Arguments) {
     FStartX = Arguments.Integer(2);
     FStartY = Arguments.Integer(3);
     FLine->AddPoint(FPanel->Scale().ScreenToReal({FStartX, FStartY}));
+    // Like every other edit of a data set: closing the image asks before the point is lost.
+    App("TDigitizeManualCommand.Execute").SetFileIsDirty(true);
 }
 
 void TDigitizeAutoCommand::Execute(const TArgumentList& Arguments) {
@@ -173,16 +175,26 @@ std::string TScatterPointAddCommand::GetDescription() const {
     return "Add point to " + Quoted(FScatter ? FScatter->Name() : std::string()) + Text;
 }
 
+TScatterPointRemoveCommand::TScatterPointRemoveCommand() = default;
+TScatterPointRemoveCommand::~TScatterPointRemoveCommand() = default;
+
 void TScatterPointRemoveCommand::ExecuteFromStored() {
     const std::int32_t I = FScatter->IndexOfPoint(FPoint);
     if (I < 0)
         throw EAssertion("TScatterPointRemoveCommand.ExecuteFromStored");
+    FSavedPoints.Assign(FScatter->Points());
+    FSavedSelection = std::make_unique<TPointSelection>();
+    FSavedSelection->Assign(FScatter->Selection());
     FScatter->DeletePoint(I);
     App("TScatterPointRemoveCommand").SetFileIsDirty(true);
 }
 
 void TScatterPointRemoveCommand::Undo() {
-    FScatter->AddPoint(FPoint);
+    // The point goes back where it was, and the selection with it: the scatter's order is
+    // the order its points are exported in.
+    FScatter->SetPoints(FSavedPoints);
+    if (FSavedSelection)
+        FScatter->SetSelection(*FSavedSelection);
 }
 
 std::string TScatterPointRemoveCommand::GetDescription() const {

@@ -114,12 +114,19 @@ public:
     std::string GetDescription() const override;
 };
 
+// Undo puts the scatter's points and selection back as they were before the removal.
 class TScatterPointRemoveCommand : public TScatterPointCommand {
 public:
+    TScatterPointRemoveCommand();
+    ~TScatterPointRemoveCommand() override;
     void ExecuteFromStored() override;
     void Undo() override;
     std::string GetName() const override { return "Remove Point"; }
     std::string GetDescription() const override;
+
+private:
+    TDoublePointArray FSavedPoints{10};
+    std::unique_ptr<class TPointSelection> FSavedSelection;
 };
 
 // Erases a line from its EraseFrom mark to the end. Arguments: [0] the line, [1] the image
