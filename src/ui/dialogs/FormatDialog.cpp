@@ -1,5 +1,6 @@
 #include "ui/dialogs/FormatDialog.h"
 
+#include "ui/common/DialogButtons.h"
 #include "ui/common/HelpUtils.h"
 #include "ui/common/SupportWidgets.h"
 
@@ -104,30 +105,22 @@ TfrmFormatDialog::TfrmFormatDialog(QWidget* Parent) : QDialog(Parent, HelpDialog
     chkDefault = new QCheckBox(QStringLiteral("Set as &default"), this);
     SetHelpContext(*chkDefault, 1207);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnHelp = new QPushButton(QStringLiteral("&Help"), this);
+    const TDialogButtons Buttons(*this, HelpContextDialog);
+    btnOK = Buttons.OK;
+    btnCancel = Buttons.Cancel;
+    btnHelp = Buttons.Help;
 
     auto* Groups = new QHBoxLayout;
     Groups->addWidget(grpX);
     Groups->addWidget(grpY);
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    for (QPushButton* Button : {btnOK, btnCancel, btnHelp}) {
-        Button->setFixedSize(75, 25);
-        Buttons->addWidget(Button);
-    }
     auto* Main = new QVBoxLayout(this);
     Main->addLayout(Groups);
     Main->addWidget(chkDefault);
     Main->addSpacing(8);
-    Main->addLayout(Buttons);
+    Main->addLayout(Buttons.Row);
     Main->setSizeConstraint(QLayout::SetFixedSize);
 
-    btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    ConnectHelpButton(*btnHelp, HelpContextDialog);
 
     SetFormats(FFormats);
 }

@@ -1,5 +1,6 @@
 #include "ui/dialogs/PointDialog.h"
 
+#include "ui/common/DialogButtons.h"
 #include "ui/common/HelpUtils.h"
 #include "ui/common/SupportWidgets.h"
 
@@ -32,9 +33,10 @@ TfrmPointDialog::TfrmPointDialog(QWidget* Parent) : QDialog(Parent, HelpDialogFl
     txtX = new QLineEdit(this);
     lblY = new QLabel(QStringLiteral("Y:"), this);
     txtY = new QLineEdit(this);
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnHelp = new QPushButton(QStringLiteral("&Help"), this);
+    const TDialogButtons Buttons(*this, HelpContextDialog);
+    btnOK = Buttons.OK;
+    btnCancel = Buttons.Cancel;
+    btnHelp = Buttons.Help;
     lblX->setBuddy(txtX);
     lblY->setBuddy(txtY);
     SetHelpContext(*txtX, 1101);
@@ -45,25 +47,15 @@ TfrmPointDialog::TfrmPointDialog(QWidget* Parent) : QDialog(Parent, HelpDialogFl
     Fields->addRow(lblX, txtX);
     Fields->addRow(lblY, txtY);
 
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    for (QPushButton* Button : {btnOK, btnCancel, btnHelp}) {
-        Button->setFixedSize(75, 25);
-        Buttons->addWidget(Button);
-    }
-
     auto* Main = new QVBoxLayout(this);
     Main->addLayout(Fields);
     Main->addStretch();
-    Main->addLayout(Buttons);
+    Main->addLayout(Buttons.Row);
     // The right margin keeps the buttons clear of the size grip in the corner.
     const int Margin = 8;
     Main->setContentsMargins(Margin, Margin, SizeGripRect(*this).width() + 2, Margin);
 
-    btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    ConnectHelpButton(*btnHelp, HelpContextDialog);
 
     setMinimumWidth(FormWidth);
     setFixedHeight(FormHeight);

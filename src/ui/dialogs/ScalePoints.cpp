@@ -3,6 +3,7 @@
 #include "core/Colors.h"
 #include "core/Errors.h"
 #include "core/Prompter.h"
+#include "ui/common/DialogButtons.h"
 #include "ui/common/HelpUtils.h"
 #include "ui/common/NumberText.h"
 #include "ui/common/SupportWidgets.h"
@@ -56,9 +57,10 @@ void TfrmScalePoints::Build() {
     lblY = new QLabel(QStringLiteral("&Y:"), this);
     txtY = new QLineEdit(this);
     chkYLog = new QCheckBox(QStringLiteral("Lo&garithmic"), this);
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnHelp = new QPushButton(QStringLiteral("&Help"), this);
+    const TDialogButtons Buttons(*this, HelpContextDialog);
+    cmdOK = Buttons.OK;
+    cmdCancel = Buttons.Cancel;
+    btnHelp = Buttons.Help;
 
     lblX->setBuddy(txtX);
     lblY->setBuddy(txtY);
@@ -81,23 +83,13 @@ void TfrmScalePoints::Build() {
     Grid->addWidget(txtY, 1, 1);
     Grid->addWidget(chkYLog, 1, 2);
 
-    auto* Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    for (QPushButton* Button : {cmdOK, cmdCancel, btnHelp}) {
-        Button->setFixedSize(75, 25);
-        Buttons->addWidget(Button);
-    }
-
     auto* Main = new QVBoxLayout(this);
     Main->addLayout(Grid);
     Main->addSpacing(8);
-    Main->addLayout(Buttons);
+    Main->addLayout(Buttons.Row);
     Main->setSizeConstraint(QLayout::SetFixedSize);
 
-    cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, [this] { OkClick(); });
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    ConnectHelpButton(*btnHelp, HelpContextDialog);
     connect(btnHelp, &QPushButton::clicked, this, &QDialog::reject);
     txtX->setFocus();
 }
