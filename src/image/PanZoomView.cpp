@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace korvane {
 
@@ -191,6 +192,56 @@ void TPanZoomView::ZoomBy(double Factor) {
     if (FUseSpanningCursor)
         Fire(Repaint);
     Fire(OnZoomOut);
+}
+
+namespace {
+
+// Extent × (3/4)^Steps for Steps > 0, × (4/3)^-Steps for Steps < 0, exactly, truncated toward
+// zero; nothing when the result would reach MaxWindowExtent or the steps are too many to
+// compute exactly.
+std::optional<std::int32_t> SteppedExtent(std::int32_t Extent, std::int32_t Steps) {
+    constexpr std::int32_t MaxSteps = 48; // 4^48 × 2^31 still fits in 127 bits
+    if (Steps > MaxSteps || Steps < -MaxSteps)
+        return std::nullopt;
+    __int128 Numerator = Extent, Denominator = 1;
+    for (std::int32_t I = 0; I < (Steps < 0 ? -Steps : Steps); ++I) {
+        Numerator *= Steps > 0 ? 3 : 4;
+        Denominator *= Steps > 0 ? 4 : 3;
+    }
+    const __int128 Result = Numerator / Denominator;
+    if (Result >= static_cast<__int128>(MaxWindowExtent) ||
+        Result <= -static_cast<__int128>(MaxWindowExtent))
+        return std::nullopt;
+    return static_cast<std::int32_t>(Result);
+}
+
+} // namespace
+
+bool TPanZoomView::ZoomStep(std::int32_t Steps) {
+    TScaleSystem& V = FScale.CurrentScaleSystem();
+    if (V.WindowExt != FZoomSet) {
+        FZoomBase = V.WindowExt;
+        FZoomSteps = 0;
+    }
+    const std::int32_t Target = FZoomSteps + Steps;
+    const std::optional<std::int32_t> X = SteppedExtent(FZoomBase.X, Target);
+    const std::optional<std::int32_t> Y = SteppedExtent(FZoomBase.Y, Target);
+    if (!X || !Y)
+        return false;
+    const TLongintPoint Old = V.WindowExt;
+    V.WindowExt = {*X, *Y};
+    LimitZoom();
+    if (V.WindowExt == Old)
+        return false; // at the limit already: the step count stays where the view is
+    FZoomSteps = Target;
+    FZoomSet = V.WindowExt;
+    FScale.RebuildCurrentScale();
+    UpdateScrollBars();
+    Fire(ResetPenWidth);
+    if (FUseSpanningCursor)
+        Fire(Repaint);
+    Fire(OnZoomOut);
+    return true;
 }
 
 void TPanZoomView::LimitZoom() {

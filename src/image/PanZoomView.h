@@ -146,7 +146,16 @@ public:
     TLongintPoint ImageSize() const { return FImageSize; }
 
     void ResetView();
+    // Multiplies the window extents by Factor (truncated), then limits the zoom.
     void ZoomBy(double Factor);
+    // The program's zoom steps: Steps > 0 zooms in by 3/4 of the window extents a step,
+    // Steps < 0 out by 4/3. A level is computed exactly from the extents the steps started
+    // at (an area zoom, a reset or a loaded view), so every sequence of steps that comes to
+    // the same count gives the same extents, and a round trip comes back exactly. Steps
+    // beyond 16 : 1, or beyond 48 steps out, change nothing. Answers whether the view changed.
+    bool ZoomStep(std::int32_t Steps);
+    // The zoom steps taken since the extents were last set otherwise.
+    std::int32_t ZoomSteps() const { return FZoomSteps; }
     void LimitZoom();
     void ZoomToArea(const TDeviceRect& R);
     void UpdateScrollBars();
@@ -304,6 +313,11 @@ private:
     std::int32_t FMinThumbHeight = 8;
     TLongintPoint FPaintBox;
     TScrollBarState FHorz, FVert;
+    // ZoomStep's starting extents, its step count and the extents it set last: extents that
+    // differ from those were set otherwise and become the new start.
+    TLongintPoint FZoomBase{1, 1};
+    std::int32_t FZoomSteps = 0;
+    TLongintPoint FZoomSet{0, 0};
 
     bool FZoomingIn = false, FPainting = false, FPanning = false, FSelecting = false;
     bool FPenDown = false;

@@ -65,6 +65,70 @@ TEST(PanZoomView, ZoomStepsTruncateAndStopAtSixteen) {
     }
 }
 
+TEST(PanZoomView, ZoomStepsReachEachLevelExactlyWhateverTheWay) {
+    // A sequence of steps (+1 in, -1 out) and the level it must come to, as the same count
+    // taken directly from 1:1 gives it. The image is 700 wide: 700 x 4/3 is not whole.
+    struct TCase {
+        std::vector<std::int32_t> Steps;
+        std::int32_t Level;
+    };
+    const std::vector<TCase> Cases = {
+        {{-1, 1}, 0},    {{1, -1}, 0},        {{-1, -1, 1, 1}, 0},        {{-1, -1, -1, 1}, -2},
+        {{1, 1, -1}, 1}, {{-1, 1, -1, 1}, 0}, {{1, 1, 1, -1, -1, -1}, 0}, {{-3, 2, -1, 2}, 0},
+        {{2, -5, 3}, 0},
+    };
+    for (const TCase& C : Cases) {
+        TViewFixture Walked(700, 500, 1000, 800), Direct(700, 500, 1000, 800);
+        for (std::int32_t Step : C.Steps)
+            Walked.V.ZoomStep(Step);
+        if (C.Level != 0)
+            Direct.V.ZoomStep(C.Level);
+        SCOPED_TRACE(::testing::PrintToString(C.Steps));
+        EXPECT_EQ(Walked.S().WindowExt, Direct.S().WindowExt);
+        EXPECT_EQ(Walked.V.ZoomSteps(), C.Level);
+        for (const TLongintPoint P : {TLongintPoint{0, 0}, {699, 499}, {350, 123}})
+            EXPECT_EQ(Walked.S().ImageToScreen(P), Direct.S().ImageToScreen(P));
+    }
+    // Back at 1:1 the view maps pixel for pixel.
+    TViewFixture F(700, 500, 1000, 800);
+    F.V.ZoomStep(-1);
+    EXPECT_EQ(F.S().WindowExt, (TLongintPoint{933, 666}));
+    F.V.ZoomStep(1);
+    EXPECT_EQ(F.S().WindowExt, (TLongintPoint{700, 500}));
+    const TViewFixture Fresh(700, 500, 1000, 800);
+    for (const TLongintPoint P : {TLongintPoint{0, 0}, {1, 1}, {699, 499}})
+        EXPECT_EQ(F.S().ImageToScreen(P), Fresh.S().ImageToScreen(P));
+    EXPECT_EQ(F.S().ScreenToImage({699, 499}), (TLongintPoint{699, 499}));
+}
+
+TEST(PanZoomView, ZoomStepsStartAgainFromExtentsSetOtherwise) {
+    TViewFixture F(800, 600, 1000, 800);
+    F.V.ZoomStep(-1);
+    F.V.ZoomToArea({0, 0, 400, 300});
+    const TLongintPoint Area = F.S().WindowExt;
+    F.V.ZoomStep(-1);
+    F.V.ZoomStep(1);
+    EXPECT_EQ(F.S().WindowExt, Area);
+    EXPECT_EQ(F.V.ZoomSteps(), 0);
+
+    // At 16 : 1 further steps in change nothing, and one step out leaves the limit.
+    TViewFixture Small(100, 100, 1000, 800);
+    int Changed = 0;
+    for (int I = 0; I < 20; ++I)
+        Changed += Small.V.ZoomStep(1);
+    EXPECT_EQ(Small.S().WindowExt, (TLongintPoint{6, 6})); // 100 / 16
+    EXPECT_EQ(Changed, 10);
+    EXPECT_TRUE(Small.V.ZoomStep(-1));
+    EXPECT_EQ(Small.S().WindowExt, (TLongintPoint{7, 7})); // 100 x (3/4)^9, truncated
+
+    // Far out the steps stop before the extents overflow.
+    TViewFixture Big(800, 600, 1000, 800);
+    for (int I = 0; I < 100; ++I)
+        Big.V.ZoomStep(-1);
+    EXPECT_EQ(Big.V.ZoomSteps(), -48);
+    EXPECT_GT(Big.S().WindowExt.X, 1 << 29);
+}
+
 TEST(PanZoomView, ExtremeZoomsStayUsable) {
     // A tiny image: 16 device pixels per image pixel would need a window extent of 0.
     TViewFixture Small(10, 10, 100, 100);

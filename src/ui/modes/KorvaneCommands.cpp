@@ -238,7 +238,7 @@ void TZoomInCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
     TKorvanePanel& Panel =
         ViewPanel(App("TZoomInCommand.Execute"), Arguments, "TZoomInCommand.Execute");
-    Panel.View().ZoomBy(TPanZoomView::ZoomInFactor);
+    Panel.View().ZoomStep(1);
     Panel.RepaintImage();
 }
 
@@ -246,7 +246,7 @@ void TZoomOutCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
     TKorvanePanel& Panel =
         ViewPanel(App("TZoomOutCommand.Execute"), Arguments, "TZoomOutCommand.Execute");
-    Panel.View().ZoomBy(TPanZoomView::ZoomOutFactor);
+    Panel.View().ZoomStep(-1);
     Panel.RepaintImage();
 }
 
