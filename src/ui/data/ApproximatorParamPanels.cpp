@@ -111,12 +111,15 @@ void TApproximatorParamPanel::ApproximatorParamsChanged(TApproximatorParamSet& S
         FParamSet->RemoveListener(this);
         FParamSet = &Set;
     }
-    if (!FApplying)
+    if (FApplying)
+        FChangedByApply = true;
+    else
         UpdateDisplay();
 }
 
 void TApproximatorParamPanel::Apply() {
     FApplying = true;
+    FChangedByApply = false;
     try {
         ReadFields();
     } catch (...) {
@@ -126,6 +129,8 @@ void TApproximatorParamPanel::Apply() {
     }
     FApplying = false;
     UpdateDisplay();
+    if (FChangedByApply && OnEdited)
+        OnEdited();
 }
 
 QLabel* TApproximatorParamPanel::NewLabel(const QString& Caption, int Left, int Top, int MinWidth,

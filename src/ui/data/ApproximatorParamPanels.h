@@ -36,6 +36,9 @@ public:
     // Called after every change of the panel's size (the line data view sizes the panel's
     // parent with it).
     std::function<void(TApproximatorParamPanel&)> OnResize;
+    // Called after Apply changed the set: the values typed became the data set's (the line
+    // data view marks the work changed).
+    std::function<void()> OnEdited;
 
     // Copies Pair into DisplayFormats, then UpdateDisplay.
     virtual void SetFormats(const TCoordFormatPair& Pair);
@@ -105,6 +108,8 @@ private:
     TCoordFormatPair FDisplayFormats;
     QPushButton* FApplyButton = nullptr;
     bool FApplying = false;
+    // The set told of a change while Apply read the fields.
+    bool FChangedByApply = false;
     bool FRealigning = false;
     QSize FReportedSize;
     // The controls in the order they were made (the last one decides the height), and the

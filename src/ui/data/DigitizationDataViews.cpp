@@ -461,6 +461,10 @@ void TDigitizationDataPanel::ClickRow(int Row, Qt::KeyboardModifiers Modifiers) 
         throw;
     }
     FDigitization->EndUpdate();
+    MarkWorkChanged();
+}
+
+void TDigitizationDataPanel::MarkWorkChanged() {
     if (FApplication && FApplication->FileIsOpen())
         FApplication->SetFileIsDirty(true);
 }
@@ -572,6 +576,7 @@ void TLineDataPanel::RecreateParamPanel() {
     if (!Panel)
         return;
     Panel->OnResize = [this](TApproximatorParamPanel&) { FitParamPanelParent(); };
+    Panel->OnEdited = [this] { MarkWorkChanged(); };
     // Should the parent go first and take the panel along, the panel is not freed twice.
     QObject::connect(Panel.get(), &QObject::destroyed, [this, P = Panel.get()] {
         if (FParamPanel.get() == P)
@@ -595,6 +600,7 @@ void TLineDataPanel::FreeParamPanel() {
     if (FLine)
         FLine->ParamSet().RemoveListener(FParamPanel.get());
     FParamPanel->OnResize = nullptr;
+    FParamPanel->OnEdited = nullptr;
     FParamPanel.reset();
     FParamPanelClass = EParamPanelClass::None;
 }
@@ -637,8 +643,11 @@ void TLineDataPanel::SelectCurrentApproximator() {
 void TLineDataPanel::ApproximatorChosen() {
     FreeParamPanel();
     const TApproximatorClassInfo* Class = SelectedApproximatorClass();
-    if (Class && FLine)
+    if (Class && FLine) {
+        // The user's choice: what the data set exports changes with it.
         FLine->SetApproximatorClass(*Class);
+        MarkWorkChanged();
+    }
     RecreateParamPanel();
     Rebuild();
 }
@@ -687,6 +696,8 @@ void TScatterDataPanel::SetDigitization(TDigitization* Value) {
 }
 
 void TScatterDataPanel::ScatterSorted(TScatter&) {
+    // The kept output points are in the old order.
+    Rebuild();
     InvalidateGrid();
 }
 

@@ -172,6 +172,8 @@ public:
 protected:
     void FreeIterator();
     void InvalidateGrid();
+    // The user changed what the data set exports or stores: the open work is marked changed.
+    void MarkWorkChanged();
     // Output point K, computed on the first request and kept until the next rebuild.
     bool OutputPoint(int K, TDoublePoint& Point);
 

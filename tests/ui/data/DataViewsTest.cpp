@@ -249,7 +249,8 @@ TEST_F(DataViews, SelectedRowsAreHighlightedWithoutANewIterator) {
 
 TEST_F(DataViews, OnlyRowsOfDigitizedPointsCanBeClicked) {
     OpenLine();
-    Choose(1); // 21 output rows over 11 points
+    Choose(1);                  // 21 output rows over 11 points
+    App->SetFileIsDirty(false); // the choice was a change of its own
     Click(15);
     EXPECT_TRUE(Selected(Line).empty());
     EXPECT_FALSE(App->FileIsDirty());
@@ -334,6 +335,17 @@ TEST_F(DataViews, InactiveViewLeavesTheSharedControlsAlone) {
     LineView->SetDigitization(nullptr);
 }
 
+TEST_F(DataViews, SortingAScatterShowsTheNewOrderAtOnce) {
+    for (const TDoublePoint P : {TDoublePoint{3, 30}, {1, 10}, {2, 20}})
+        Scatter.AddPoint(P);
+    OpenScatter();
+    EXPECT_EQ(Text(*ScatterView, 1), "3.00");
+    Scatter.SortAscendingX();
+    EXPECT_EQ(Text(*ScatterView, 1), "1.00");
+    EXPECT_EQ(Text(*ScatterView, 2, 1), "20.00");
+    EXPECT_EQ(Text(*ScatterView, 3), "3.00");
+}
+
 TEST_F(DataViews, ScatterKeepsTheNewestPointInSight) {
     OpenScatter();
     const int Visible = Grid->VisibleRowCount();
@@ -378,8 +390,11 @@ TEST_F(DataViews, ChoosingTheApproximatorReplacesThePanel) {
     EXPECT_EQ(Combo->itemText(1), "Cubic spline");
     EXPECT_EQ(Combo->currentIndex(), 0);
     EXPECT_NE(dynamic_cast<TFunctionalRawDataParamPanel*>(LineView->ParamPanel()), nullptr);
+    EXPECT_FALSE(App->FileIsDirty());
 
+    // What "Show" chooses is what the data set exports: the work has changed.
     Choose(1);
+    EXPECT_TRUE(App->FileIsDirty());
     EXPECT_EQ(Line.ParamSet().Approximator().ClassName(), "TCubicSpline");
     EXPECT_EQ(LineView->SelectedApproximatorClass(), &TCubicSpline::Class());
     auto* Panel = dynamic_cast<TCubicSplineParamPanel*>(LineView->ParamPanel());
@@ -407,8 +422,13 @@ TEST_F(DataViews, AppliedStartMovesTheGridAndTheEndFollowsTheData) {
     OpenLine();
     Choose(1);
     auto& Panel = dynamic_cast<TCubicSplineParamPanel&>(*LineView->ParamPanel());
+    // Applying a range that changes nothing leaves the work as it was; a new start changes it.
+    App->SetFileIsDirty(false);
+    Panel.ApplyButton()->click();
+    EXPECT_FALSE(App->FileIsDirty());
     Panel.StartEdit()->setText("3");
     Panel.ApplyButton()->click();
+    EXPECT_TRUE(App->FileIsDirty());
     EXPECT_EQ(Panel.StartEdit()->text(), "3.00");
     EXPECT_EQ(Text(*LineView, 1), "3.00");
     EXPECT_EQ(Status->text(), "15 points.");
