@@ -90,9 +90,12 @@ TEST_F(Digitizing, AClickFollowsTheLineAsOneUndoableRun) {
     EXPECT_EQ(Window->LineDataPanel().Count(), Line.Count());
     EXPECT_EQ(Window->lblDataStatus->text().toStdString(),
               std::to_string(Line.Count()) + " points.");
+    // The curve simply ended: that is said, and no assistance is offered.
     EXPECT_EQ(Window->App().StatusMessage(),
-              "LINE DIGITIZING: Stopped. Click to automatically digitize. Shift-click to "
-              "digitize individual points on the line.");
+              "LINE DIGITIZING: The line ends here; there is nothing further to follow. Click "
+              "to automatically digitize.");
+    EXPECT_FALSE(GuideHas("Assist"));
+    EXPECT_TRUE(Prompter.Asked.empty());
 
     const std::int32_t Points = Line.Count();
     const TDoublePoint LastPoint = Line.Last();
@@ -102,6 +105,17 @@ TEST_F(Digitizing, AClickFollowsTheLineAsOneUndoableRun) {
     ASSERT_EQ(Line.Count(), Points);
     EXPECT_EQ(Line.Last().X, LastPoint.X);
     EXPECT_EQ(Line.Last().Y, LastPoint.Y);
+
+    // Resume at the end: nobody clicked anywhere, and there is nothing more to follow.
+    Window->actDigitizeResume->Execute();
+    WaitForRun(Line);
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Kind, EMessageKind::Information);
+    EXPECT_EQ(Prompter.Asked[0].Text,
+              "The line ends at its last point: there is nothing further to follow.");
+    EXPECT_EQ(Line.Count(), Points);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Automatic Digitization");
+    EXPECT_FALSE(GuideHas("Assist"));
 }
 
 TEST_F(Digitizing, AClickBesideTheLineFindsNothingAndLeavesNoHistory) {

@@ -2,6 +2,7 @@
 
 #include "core/Prompter.h"
 #include "document/Parameters.h"
+#include "follower/LineEnd.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "follower/Vectorizers.h"
 #include "interaction/KorvaneApplication.h"
@@ -241,7 +242,36 @@ void TLineMode::ManualPoint(TLongintPoint Device) {
     App().History().Add(std::move(Command));
 }
 
+void TLineMode::RunResume(std::unique_ptr<TApplicationCommand> Command) {
+    FResumed = true;
+    ExecuteCommand(App(), std::move(Command), {Digitization, Panel});
+}
+
+bool TLineMode::LineGoesOn() const {
+    if (Line->Count() == 0 || !Line->TrackingColorSet)
+        return true; // nothing to judge by: offer help
+    const TScaleSystem& Scale = Panel->CurrentScaleSystem();
+    const TVectorizerParameters& Settings = App().FileParameters().VectorizerParameters;
+    TLineEndQuery Query;
+    try {
+        Query.Last = Scale.RealToImage(Line->Last());
+        Query.Direction = TravelDirection();
+    } catch (const EKorvane&) {
+        return true;
+    }
+    Query.TrackingColor = Line->TrackingColor;
+    Query.ColorTolerance = Settings.ColorTolerance();
+    // Farther than the follower may jump, so that a gap it could not cross still counts.
+    Query.Reach = 4 * Settings.MaxHorizontalJump();
+    Query.Spread = Settings.MaxVerticalJump();
+    Query.Clearance = EndClearance();
+    if (Query.Direction == TDoublePoint{0, 0})
+        return true;
+    return InkAhead(Panel->Image(), Query);
+}
+
 void TLineMode::StartAutomatic(TLongintPoint P) {
+    FResumed = false;
     if (!Line->TrackingColorSet)
         Line->SetTrackingColor(Panel->PixelColor(P));
     TVectorizerInitialConditions Conditions(P);
@@ -286,7 +316,29 @@ void TLineMode::RunEnded() {
 }
 
 void TLineMode::FollowingFailed(TLine& Failed) {
-    if (Failed.RunPointCount() == 0)
+    // A run that started at a click and found nothing says so; any other run ended at the
+    // line's last point, and what lies ahead of it tells an end from a loss.
+    const bool FromLineEnd = FResumed || Failed.RunPointCount() > 0;
+    if (FromLineEnd && !LineGoesOn()) {
+        // Nothing of the line's colour ahead: the curve ended, which is no failure.
+        RunEnded();
+        App().SetStatusMessage("LINE DIGITIZING: The line ends here; there is nothing further "
+                               "to follow. Click to automatically digitize.");
+        if (FResumed && Failed.RunPointCount() == 0)
+            App().Prompter().Ask(EMessageKind::Information,
+                                 "The line ends at its last point: there is nothing further "
+                                 "to follow.",
+                                 mbOK);
+        return;
+    }
+    if (FResumed && Failed.RunPointCount() == 0) {
+        App().Prompter().Ask(EMessageKind::Information,
+                             "The digitizer could not continue the line from its last point.\r\n"
+                             "Shift-click to digitize individual points past the difficult "
+                             "spot, or click on the line further on.",
+                             mbOK);
+        FillAssistGuide();
+    } else if (Failed.RunPointCount() == 0)
         App().Prompter().Ask(
             EMessageKind::Error,
             "The digitizer could not find a line at the point on which you clicked.\r\n"
@@ -456,7 +508,7 @@ void TFunctionalLineMode::EraseBackTo(double X) {
 }
 
 void TFunctionalLineMode::ResumeDigitizing() {
-    ExecuteCommand(App(), std::make_unique<TResumeFunctionalCommand>(), {Digitization, Panel});
+    RunResume(std::make_unique<TResumeFunctionalCommand>());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -520,7 +572,18 @@ void TNonfunctionalLineMode::MouseUp(TLongintPoint Device, TDoublePoint, int But
 }
 
 void TNonfunctionalLineMode::ResumeDigitizing() {
-    ExecuteCommand(App(), std::make_unique<TResumeNonfunctionalCommand>(), {Digitization, Panel});
+    RunResume(std::make_unique<TResumeNonfunctionalCommand>());
+}
+
+TDoublePoint TNonfunctionalLineMode::TravelDirection() const {
+    // From a few points back to the last: the way the line was going when it stopped.
+    const TScaleSystem& Scale = Panel->CurrentScaleSystem();
+    const std::int32_t Back = std::max(Line->Count() - 4, 0);
+    const TLongintPoint From = Scale.RealToImage(Line->GetPoint(Back));
+    const TLongintPoint To = Scale.RealToImage(Line->Last());
+    if (From == To)
+        return {0, 0}; // no direction known
+    return {double(To.X - From.X), double(To.Y - From.Y)};
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -102,6 +102,15 @@ protected:
     void ReadArguments() override;
     // Starts an automatic run from an image pixel.
     void StartAutomatic(TLongintPoint Pixel);
+    // Runs the resume command of the line's kind (the run that follows is a resumed one).
+    void RunResume(std::unique_ptr<TApplicationCommand> Command);
+    // Whether ink of the line's tracking colour lies ahead of its last point: a lost run can
+    // be helped on; without, the line has simply ended.
+    bool LineGoesOn() const;
+    // The direction the line travels at its end, in image pixels.
+    virtual TDoublePoint TravelDirection() const { return {1, 0}; }
+    // How far ahead of the last point the line's own ink may still reach.
+    virtual double EndClearance() const { return 0.5; }
     void ManualPoint(TLongintPoint Device);
     void FillLineGuide(const char* Title, bool WithDirection);
 
@@ -111,6 +120,8 @@ private:
     void RemoveSpeedControl();
 
     TCommandStates FFollowStates{};
+    // The current or last run was started by Resume, not by a click.
+    bool FResumed = false;
     QWidget* FSpeedControl = nullptr;
     QLabel* FSpeedLabel = nullptr;
     QSlider* FSpeedBar = nullptr;
@@ -140,6 +151,8 @@ public:
     void MouseDown(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift) override;
     void MouseUp(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift) override;
     void ResumeDigitizing() override;
+    TDoublePoint TravelDirection() const override;
+    double EndClearance() const override { return 3.0; }
 
     bool Pressed = false;
     TLongintPoint PressPoint;
