@@ -78,6 +78,33 @@ const TImageFormat& TImageFormatRegistry::ForFile(const std::string& FileName) {
     return *Format;
 }
 
+const TImageFormat* TImageFormatRegistry::ForContent(const std::uint8_t* Head, std::size_t Size) {
+    const auto Starts = [&](std::initializer_list<std::uint8_t> Signature, std::size_t At = 0) {
+        if (Size < At + Signature.size())
+            return false;
+        return std::equal(Signature.begin(), Signature.end(), Head + At);
+    };
+    const char* Extension = nullptr;
+    if (Starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}))
+        Extension = "PNG";
+    else if (Starts({0xFF, 0xD8, 0xFF}))
+        Extension = "JPG";
+    else if (Starts({'I', 'I', 42, 0}) || Starts({'M', 'M', 0, 42}))
+        Extension = "TIF";
+    else if (Starts({'B', 'M'}))
+        Extension = "BMP";
+    else if (Starts({0xB1, 0x68, 0xDE, 0x3A}))
+        Extension = "DCX";
+    else if (Starts({0xD7, 0xCD, 0xC6, 0x9A}))
+        Extension = "WMF";
+    else if (Starts({1, 0, 0, 0}) && Starts({' ', 'E', 'M', 'F'}, 40))
+        Extension = "EMF";
+    else if (Size >= 3 && Head[0] == 'P' && Head[1] >= '1' && Head[1] <= '6' &&
+             std::isspace(Head[2]))
+        Extension = "PPM";
+    return Extension ? Find(Extension) : nullptr;
+}
+
 std::string TImageFormatRegistry::DialogFilter() {
     std::string All;
     std::string Each;
@@ -98,9 +125,21 @@ std::string TImageFormatRegistry::DialogFilter() {
 }
 
 TWorkingImage LoadImageFile(const std::string& FileName) {
-    const TImageFormat& Format = TImageFormatRegistry::ForFile(FileName);
-    TByteReader Input(FileName, Format.ReaderName);
-    TWorkingImage Result = Format.Reader(Input);
+    // Opening names the file in its own messages.
+    TByteReader Input(FileName, {});
+    TWorkingImage Result;
+    try {
+        std::uint8_t Head[64] = {};
+        const std::size_t Got = Input.ReadSome(Head, sizeof Head);
+        Input.Seek(0);
+        const TImageFormat* Format = TImageFormatRegistry::ForContent(Head, Got);
+        if (!Format)
+            Format = &TImageFormatRegistry::ForFile(FileName);
+        Input.SetFormat(Format->ReaderName);
+        Result = Format->Reader(Input);
+    } catch (const EImageError& Error) {
+        throw EImageError("\"" + FileName + "\": " + Error.what());
+    }
     if (Result.Image.format() != QImage::Format_RGB888)
         throw EAssertion("LoadImageFile: reader returned a non-RGB888 image");
     return Result;

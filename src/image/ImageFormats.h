@@ -2,6 +2,8 @@
 
 #include "image/ImageModel.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,12 +31,17 @@ public:
     static const TImageFormat* Find(const std::string& Extension);
     // The entry for FileName's extension; throws EImageError naming the extension.
     static const TImageFormat& ForFile(const std::string& FileName);
+    // The entry whose signature starts Head (a file's first bytes), or nullptr when none does.
+    // Only formats with a signature of their own are recognised: TIFF, PNG, JPEG, BMP, the
+    // PNM family, DCX, placeable WMF and EMF.
+    static const TImageFormat* ForContent(const std::uint8_t* Head, std::size_t Size);
     // A file-dialog filter: "All images (*.tif *.tiff ...);;TIFF file (*.tif *.tiff);;...".
     static std::string DialogFilter();
 };
 
-// Reads an image file into the working image with the reader registered for its
-// extension. Throws EImageError with the reader's message.
+// Reads an image file into the working image. The reader is chosen by the file's content
+// (a JPEG saved as ".png" opens as the JPEG it is), by its extension when the content has no
+// signature. Throws EImageError whose message names the file.
 TWorkingImage LoadImageFile(const std::string& FileName);
 
 } // namespace korvane

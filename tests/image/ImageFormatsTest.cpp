@@ -1,6 +1,10 @@
 #include "image/ImageFormats.h"
 
+#include <QImage>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace korvane;
 
@@ -45,12 +49,18 @@ TEST(ImageFormatRegistry, ChoosesTheReaderByExtensionWithoutRegardToCase) {
 }
 
 TEST(ImageFormatRegistry, UnknownExtensionsAreNamed) {
+    const std::string Junk = (std::filesystem::temp_directory_path() /
+                              ("korvane-junk-" + std::to_string(::getpid()) + ".xyz"))
+                                 .string();
+    std::ofstream(Junk) << "no signature of any format";
     try {
-        LoadImageFile("/tmp/picture.xyz");
+        LoadImageFile(Junk);
         FAIL();
     } catch (const EImageError& E) {
-        EXPECT_STREQ(E.what(), "Unsupported image file format \".xyz\".");
+        EXPECT_EQ(std::string(E.what()),
+                  "\"" + Junk + "\": Unsupported image file format \".xyz\".");
     }
+    std::filesystem::remove(Junk);
     EXPECT_THROW(TImageFormatRegistry::ForFile("/tmp/dir.png/noextension"), EImageError);
     try {
         LoadImageFile("/nonexistent/picture.png");
@@ -85,4 +95,42 @@ TEST(ImageModel, SizeLimitsComeBeforeAllocation) {
     EXPECT_EQ(ScaleSample(1, 1), 255);
     EXPECT_EQ(ScaleSample(2, 3), 170);
     EXPECT_EQ(ScaleSample(7, 15), 119);
+}
+
+TEST(ImageFormatRegistry, ContentComesBeforeTheExtension) {
+    namespace fs = std::filesystem;
+    const fs::path Dir =
+        fs::temp_directory_path() / ("korvane-content-" + std::to_string(::getpid()));
+    fs::create_directories(Dir);
+    QImage Image(7, 5, QImage::Format_RGB888);
+    Image.fill(Qt::white);
+    Image.setPixel(3, 2, qRgb(200, 10, 30));
+    // Written as the first format, named as the second.
+    const std::pair<const char*, const char*> Cases[] = {
+        {"png", "a.jpg"}, {"bmp", "b.png"}, {"ppm", "c.tif"}, {"png", "d.dat"}, {"png", "e"},
+    };
+    for (const auto& [Written, Named] : Cases) {
+        SCOPED_TRACE(Named);
+        const fs::path Real = Dir / (std::string("real.") + Written);
+        SaveImageFile(Image, Real.string());
+        fs::rename(Real, Dir / Named);
+        const TWorkingImage Loaded = LoadImageFile((Dir / Named).string());
+        EXPECT_EQ(Loaded.Image, Image);
+    }
+    // A JPEG saved as ".png" opens as the JPEG it is.
+    if (Image.save(QString::fromStdString((Dir / "photo.png").string()), "JPG")) {
+        const TWorkingImage Loaded = LoadImageFile((Dir / "photo.png").string());
+        EXPECT_EQ(Loaded.Image.size(), Image.size());
+    }
+    // Without a signature the extension decides, and the reader's message names the file.
+    const fs::path Damaged = Dir / "damaged.pcx";
+    std::ofstream(Damaged) << "not a picture";
+    try {
+        LoadImageFile(Damaged.string());
+        FAIL();
+    } catch (const EImageError& E) {
+        EXPECT_EQ(std::string(E.what()).rfind("\"" + Damaged.string() + "\": PCX ", 0), 0u)
+            << E.what();
+    }
+    fs::remove_all(Dir);
 }
