@@ -2,11 +2,13 @@
 
 #include "core/Prompter.h"
 #include "document/RecentFiles.h"
+#include "image/ImageFormats.h"
 #include "image/PanelScale.h"
 #include "image/Scanner.h"
 #include "interaction/ApplicationParameters.h"
 #include "ui/common/Guarded.h"
 #include "ui/common/HelpUtils.h"
+#include "ui/common/SupportWidgets.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/KorvaneCommands.h"
@@ -24,11 +26,21 @@ namespace korvane {
 // from a scanner.
 
 void TfrmMain::OpenImage(const QString& FileName) {
+    const std::string Name = FileName.toStdString();
+    // The new file is read first: one that cannot be read leaves the open image as it is.
+    TWorkingImage Image;
+    try {
+        TWaitCursor Wait;
+        Image = LoadImageFile(Name);
+    } catch (const std::exception& Error) {
+        FApp->Prompter().Ask(EMessageKind::Error,
+                             std::string("Error opening file: ") + Error.what(), mbOK);
+        return;
+    }
     if (FApp->FileIsOpen() && !CloseImage())
         return;
-    const std::string Name = FileName.toStdString();
     try {
-        ExecuteCommand(*FApp, std::make_unique<TOpenFileCommand>(), {&Name, pzImage});
+        ExecuteCommand(*FApp, std::make_unique<TOpenFileCommand>(), {&Name, pzImage, &Image});
     } catch (const std::exception& Error) {
         // A picture whose work could not be opened is not left on the screen.
         if (!FApp->FileIsOpen() && pzImage->HasImage())

@@ -208,9 +208,26 @@ TEST_F(MainWindow, AFileThatCannotBeReadIsReportedAndNothingOpens) {
     ASSERT_EQ(Prompter.Asked.size(), 1u);
     EXPECT_EQ(Prompter.Asked[0].Kind, EMessageKind::Error);
     EXPECT_EQ(Prompter.Asked[0].Text.rfind("Error opening file: ", 0), 0u);
+    EXPECT_NE(Prompter.Asked[0].Text.find(Bad.string()), std::string::npos); // names the file
     EXPECT_FALSE(Window->App().FileIsOpen());
     EXPECT_FALSE(Window->pzImage->HasImage());
     EXPECT_EQ(Window->windowTitle(), "Korvane 5");
+
+    // With work open and changed, a file that cannot be read leaves it all as it is: no
+    // question about saving, the image and its work still open.
+    Open();
+    Define();
+    ASSERT_TRUE(Window->App().FileIsDirty());
+    const QString Title = Window->windowTitle();
+    Prompter.Asked.clear();
+    Window->OpenImage(QString::fromStdString(Bad.string()));
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Kind, EMessageKind::Error);
+    EXPECT_TRUE(Window->App().FileIsOpen());
+    EXPECT_TRUE(Window->App().FileIsDirty());
+    EXPECT_TRUE(Window->pzImage->HasImage());
+    EXPECT_TRUE(Window->pzImage->ScaleDefined());
+    EXPECT_EQ(Window->windowTitle(), Title);
 }
 
 TEST_F(MainWindow, DefiningTheCoordinateSystemStepByStepThenUndoAndRedo) {

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,18 @@
 #include <optional>
 
 namespace korvane {
+
+TWaitCursor::TWaitCursor() {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        FSet = false;
+}
+
+TWaitCursor::~TWaitCursor() {
+    if (FSet)
+        QGuiApplication::restoreOverrideCursor();
+}
 
 // ---- TAnchoredDialog ----
 

@@ -20,6 +20,19 @@ class QTableView;
 
 namespace korvane {
 
+// The hourglass while a file is read or a page scanned; the previous cursor comes back
+// however that ends.
+class TWaitCursor {
+public:
+    TWaitCursor();
+    ~TWaitCursor();
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+private:
+    bool FSet = true;
+};
+
 // Which sides of its parent a child keeps its distance to when the parent is resized.
 enum TAnchor : unsigned { AnchorLeft = 1, AnchorTop = 2, AnchorRight = 4, AnchorBottom = 8 };
 

@@ -6,6 +6,7 @@
 #include "image/ScaleSystem.h"
 #include "image/Scanner.h"
 #include "interaction/KorvaneApplication.h"
+#include "ui/common/SupportWidgets.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
@@ -15,26 +16,6 @@
 namespace korvane {
 
 namespace {
-
-// The hourglass while a file is read; the previous cursor comes back however reading ends.
-class TWaitCursor {
-public:
-    TWaitCursor() {
-        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            FSet = false;
-    }
-    ~TWaitCursor() {
-        if (FSet)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-
-private:
-    bool FSet = true;
-};
 
 TKorvanePanel& PanelOf(const TArgumentList& Arguments, std::int32_t Index, const char* Where) {
     TKorvanePanel* Panel = Arguments.Object<TKorvanePanel>(Index);
@@ -141,7 +122,10 @@ void TOpenFileCommand::Execute(const TArgumentList& Arguments) {
     if (!FileName)
         throw EAssertion("TOpenFileCommand.Execute");
     TWorkingImage Image;
-    {
+    if (TWorkingImage* Read =
+            Arguments.Count() > 2 ? Arguments.Object<TWorkingImage>(2) : nullptr) {
+        Image = std::move(*Read);
+    } else {
         TWaitCursor Wait;
         Image = LoadImageFile(*FileName);
     }

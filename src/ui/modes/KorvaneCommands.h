@@ -46,8 +46,9 @@ public:
     TRequirements Requirements() const override { return rqFile; }
 };
 
-// Opens an image file. Arguments: [0] the file name (std::string), [1] the image panel. No
-// image may be open.
+// Opens an image file. Arguments: [0] the file name (std::string), [1] the image panel, and
+// optionally [2] the file's image, read already (TWorkingImage, taken over). No image may be
+// open.
 class TOpenFileCommand : public TKorvaneCommand {
 public:
     void Execute(const TArgumentList& Arguments) override;
