@@ -55,6 +55,7 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, IKorvaneDialo
     FScatterDataPanel->SetActive(false);
 
     FGuide->SetHost(pnlGuideContent);
+    FGuide->OnContentHeight = [this](int Height) { pnlGuideContent->setMinimumHeight(Height); };
     FGuide->SetReceiver(this);
 
     FApp->AddListener(this);

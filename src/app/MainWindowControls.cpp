@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -82,7 +83,13 @@ void TfrmMain::CreateControls() {
             [this] { Guarded([this] { actViewCloseGuide->Execute(); }); });
     HeaderLayout->addWidget(CloseGuide);
     GuideLayout->addWidget(Header);
-    pnlGuideContent = new QWidget(pnlGuide);
+    // The guide's text scrolls when the panel is too small to show all of it.
+    auto* GuideScroll = new QScrollArea(pnlGuide);
+    GuideScroll->setObjectName("scrGuide");
+    GuideScroll->setFrameShape(QFrame::NoFrame);
+    GuideScroll->setWidgetResizable(true);
+    GuideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pnlGuideContent = new QWidget;
     pnlGuideContent->setObjectName("pnlGuideContent");
     pnlGuideContent->setAutoFillBackground(true);
     QPalette GuidePalette = pnlGuideContent->palette();
@@ -91,7 +98,8 @@ void TfrmMain::CreateControls() {
     QFont GuideFont = pnlGuideContent->font();
     GuideFont.setPixelSize(15);
     pnlGuideContent->setFont(GuideFont);
-    GuideLayout->addWidget(pnlGuideContent, 1);
+    GuideScroll->setWidget(pnlGuideContent);
+    GuideLayout->addWidget(GuideScroll, 1);
     CentralLayout->addWidget(pnlGuide);
 
     stbCoords = new QLabel(Central);
@@ -161,6 +169,9 @@ void TfrmMain::CreateControls() {
     lblDataStatus = new QLabel(DataPanel);
     lblDataStatus->setObjectName("lblDataStatus");
     DataLayout->addWidget(lblDataStatus);
+    // Height the dock gains or loses goes to the data, not to the list of data sets.
+    splData->setStretchFactor(0, 0);
+    splData->setStretchFactor(1, 1);
     pnlData->setWidget(splData);
     addDockWidget(Qt::RightDockWidgetArea, pnlData);
 

@@ -8,15 +8,18 @@
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
+#include "ui/data/DigitizationDataViews.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
+#include <QSplitter>
 #include <QStatusBar>
 #include <deque>
 #include <filesystem>
@@ -524,6 +527,24 @@ TEST_F(MainWindow, TheDataPanelFloatsInItsOwnWindowAndDocksBack) {
     EXPECT_FALSE(Window->pnlData->isFloating());
     EXPECT_TRUE(Window->pnlData->isVisible());
     EXPECT_FALSE(Window->actViewSeparateWindow->isChecked());
+}
+
+TEST_F(MainWindow, ARestartKeepsTheDataSetListHeightAndGivesTheRestToTheData) {
+    Window->resize(900, 600);
+    Settle();
+    Window->splData->setSizes({60, Window->splData->height() - 60});
+    Settle();
+    Window->close();
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
+    Window->show();
+    Settle();
+    EXPECT_EQ(Window->size(), QSize(900, 600));
+    const QList<int> Sizes = Window->splData->sizes();
+    ASSERT_EQ(Sizes.size(), 2);
+    EXPECT_NEAR(Sizes[0], 60, 4);
+    // The grid shows many rows, not one to three.
+    const int RowHeight = Window->dgDigData->verticalHeader()->defaultSectionSize();
+    EXPECT_GE(Window->dgDigData->viewport()->height() / RowHeight, 10);
 }
 
 TEST_F(MainWindow, EnhancedFollowingIsOneSwitchKeptBesideTheSettings) {

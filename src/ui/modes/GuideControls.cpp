@@ -14,12 +14,35 @@ namespace {
 // How a guide label is aligned on the host; kept as a dynamic property of the label.
 const char* const AlignProperty = "korvaneGuideAlign";
 enum EGuideAlign { AlignNone = 0, AlignTop = 1, AlignClient = 2 };
+// How Place put a label: below the control before it, or beside it.
+const char* const PlacedProperty = "korvaneGuidePlaced";
+enum EGuidePlaced { PlacedNot = 0, PlacedBelow = 1, PlacedBeside = 2 };
 
 int Right(const QRect& R) {
     return R.x() + R.width();
 }
 int Bottom(const QRect& R) {
     return R.y() + R.height();
+}
+
+// Puts a placed label below or beside Previous (none: at the top left), sized to its text on
+// one line, or wrapped within the host's width when one line does not fit. A label beside
+// keeps its first line on the base line of Previous; further lines go downwards.
+void FitPlaced(QLabel& Label, const QRect* Previous, bool Beside, int HostWidth) {
+    Label.setWordWrap(false);
+    Label.adjustSize();
+    const QSize OneLine = Label.size();
+    QPoint At(0, 0);
+    if (Previous)
+        At = Beside ? QPoint(Right(*Previous), Bottom(*Previous) - OneLine.height())
+                    : QPoint(0, Bottom(*Previous) + 2);
+    const int Room = HostWidth - At.x();
+    Label.setWordWrap(true);
+    if (OneLine.width() <= Room || Room < OneLine.height())
+        Label.setGeometry(QRect(At, OneLine));
+    else
+        Label.setGeometry(At.x(), At.y(), Room,
+                          std::max(OneLine.height(), Label.heightForWidth(Room)));
 }
 
 } // namespace
@@ -123,20 +146,12 @@ void TGuideContentContainer::Place(QLabel& Label, bool BesideLast) {
     std::vector<QWidget*> Before = Controls();
     Before.erase(std::remove(Before.begin(), Before.end(), &Label), Before.end());
     Label.setParent(FHost);
-    // Sized to the text on one line; wrapping only matters once a label gets a fixed width.
-    Label.setWordWrap(false);
-    Label.adjustSize();
-    Label.setWordWrap(true);
-    if (Before.empty()) {
-        Label.move(0, 0);
-    } else {
-        const QRect R = Before.back()->geometry();
-        if (BesideLast)
-            Label.move(Right(R), Bottom(R) - Label.height());
-        else
-            Label.move(0, Bottom(R) + 2);
-    }
+    const bool Beside = BesideLast && !Before.empty();
+    Label.setProperty(PlacedProperty, int(Beside ? PlacedBeside : PlacedBelow));
+    const QRect Previous = Before.empty() ? QRect() : Before.back()->geometry();
+    FitPlaced(Label, Before.empty() ? nullptr : &Previous, Beside, FHost->width());
     Label.show();
+    Realign();
 }
 
 void TGuideContentContainer::Realign() {
@@ -145,14 +160,33 @@ void TGuideContentContainer::Realign() {
     const int Width = FHost->width();
     int Top = 0;
     const std::vector<QWidget*> All = Controls();
-    for (QWidget* Control : All)
-        if (Control->property(AlignProperty).toInt() == AlignTop) {
+    // In the order they were added: titles stack at the top, placed labels follow the
+    // control before them and wrap anew within the width.
+    QRect Previous;
+    bool HasPrevious = false;
+    for (QWidget* Control : All) {
+        auto* Label = qobject_cast<QLabel*>(Control);
+        const int Placed = Control->property(PlacedProperty).toInt();
+        const int Align = Control->property(AlignProperty).toInt();
+        if (Align == AlignTop) {
             Control->setGeometry(0, Top, Width, Control->height());
             Top += Control->height();
+        } else if (Align == AlignNone && Label && Placed != PlacedNot) {
+            FitPlaced(*Label, HasPrevious ? &Previous : nullptr, Placed == PlacedBeside, Width);
         }
+        Previous = Control->geometry();
+        HasPrevious = true;
+    }
+    int Needed = 0;
     for (QWidget* Control : All)
-        if (Control->property(AlignProperty).toInt() == AlignClient)
+        if (Control->property(AlignProperty).toInt() == AlignClient) {
             Control->setGeometry(0, Top, Width, std::max(0, FHost->height() - Top));
+            Needed = std::max(Needed, Top + Control->heightForWidth(Width));
+        } else {
+            Needed = std::max(Needed, Bottom(Control->geometry()));
+        }
+    if (OnContentHeight)
+        OnContentHeight(Needed);
 }
 
 QLabel* TGuideContentContainer::AddTitle(const QString& Text, unsigned StyleFlags) {

@@ -102,8 +102,14 @@ public:
     void LinkClicked(TLinkLabel& Link);
 
     // Places a label on the host: the first at the top-left corner, later ones either 2 pixels
-    // under the control added last or right of it on the same base line.
+    // under the control added last or right of it on the same base line. A label whose text
+    // does not fit the host's width on one line wraps within it, and so do the labels placed
+    // earlier whenever the host's width changes.
     void Place(QLabel& Label, bool BesideLast);
+
+    // Told the height the guide's content needs at the host's width after every change of
+    // its layout (the main window lets the guide scroll when that is more than it shows).
+    std::function<void(int)> OnContentHeight;
 
 private:
     class THostWatcher;

@@ -235,5 +235,37 @@ TEST(GuideContainer, IsTheClassTheModeManagerTakes) {
     EXPECT_EQ(Manager.GuideContainer(), &Guide);
 }
 
+TEST_F(TGuideFixture, LongLabelsWrapWithinTheHostAndNothingOverlaps) {
+    int Needed = 0;
+    Guide.OnContentHeight = [&](int Height) { Needed = Height; };
+    Host.resize(220, 100);
+    const QString Long = "A long explanation that cannot possibly fit on one line of this guide.";
+    QLabel* First = Guide.AddLabel(Long, false);
+    TLinkLabel* Link = Guide.AddLink("Link", " followed by text that is also far too long for it.");
+    QLabel* Last = Guide.AddLabel("Last", false);
+    const std::vector<QLabel*> All = Labels(Host);
+    ASSERT_EQ(All.size(), 4u);
+    QLabel* Beside = All[2];
+    EXPECT_LE(RightOf(First), 220);
+    EXPECT_GT(First->height(), 2 * Link->height() - 2) << "wrapped to more than one line";
+    EXPECT_EQ(Link->y(), BottomOf(First) + 2);
+    // The text beside the link starts on its line and wraps downwards within the host.
+    EXPECT_EQ(Beside->x(), RightOf(Link));
+    EXPECT_EQ(Beside->y() + Link->height(), BottomOf(Link));
+    EXPECT_LE(RightOf(Beside), 220);
+    EXPECT_GT(BottomOf(Beside), BottomOf(Link));
+    EXPECT_EQ(Last->y(), BottomOf(Beside) + 2);
+    EXPECT_EQ(Needed, BottomOf(Last));
+
+    // Wider, everything goes back on one line each and moves up.
+    Host.show();
+    Host.resize(2000, 100);
+    EXPECT_EQ(First->height(), Link->height());
+    EXPECT_EQ(Link->y(), BottomOf(First) + 2);
+    EXPECT_EQ(Last->y(), BottomOf(Beside) + 2);
+    EXPECT_EQ(BottomOf(Beside), BottomOf(Link));
+    EXPECT_EQ(Needed, BottomOf(Last));
+}
+
 } // namespace
 } // namespace korvane
