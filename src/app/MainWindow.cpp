@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "core/Prompter.h"
+#include "document/ProgramSettings.h"
 #include "document/RecentFiles.h"
 #include "interaction/ApplicationParameters.h"
 #include "ui/common/HelpUtils.h"
@@ -99,6 +100,15 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, IKorvaneDialo
     actDigitizeEnhancedFollowing->setChecked(
         FApp->EnhancementSettings().Enhancements.EnhancedFollowing());
 
+    {
+        TProgramSettings Settings;
+        try {
+            Settings.Load(FApp->ApplicationParameters().Folder());
+        } catch (const std::exception&) {
+            // Damage is reported where the file's other settings are used; defaults here.
+        }
+        actDataCopyFullPrecision->setChecked(Settings.CopyFullPrecision);
+    }
     ApplyWindowLayout();
     FApp->ApplicationParameters().RecentFiles().OnChange = [this](TRecentFilesList&) {
         UpdateRecentFilesMenu();

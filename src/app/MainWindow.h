@@ -94,7 +94,8 @@ public:
             *actDataDeleteSelectedScatterData = nullptr, *actDataErase = nullptr,
             *actDataCalculate = nullptr, *actDataSortAscendingX = nullptr,
             *actDataSortAscendingY = nullptr, *actDataSortDescendingX = nullptr,
-            *actDataSortDescendingY = nullptr, *actDataExport = nullptr;
+            *actDataSortDescendingY = nullptr, *actDataExport = nullptr, *actDataCopy = nullptr,
+            *actDataCopyFullPrecision = nullptr;
     TAction *actHelpContents = nullptr, *actHelpIndex = nullptr, *actHelpAbout = nullptr;
 
     // Controls.

@@ -4,6 +4,7 @@
 #include "app/DrawnIcons.h"
 #include "core/Errors.h"
 #include "core/Prompter.h"
+#include "document/ProgramSettings.h"
 #include "document/RecentFiles.h"
 #include "image/ImageFormats.h"
 #include "image/Scanner.h"
@@ -21,6 +22,7 @@
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QStyle>
@@ -167,6 +169,13 @@ const TActionEntry ActionTable[] = {
     {&TfrmMain::actDataExport, "actDataExport", "E&xport...",
      "Export data|Export data to file or clipboard", "Ctrl+E",
      Standard(QStyle::SP_DialogSaveButton), ckExportData, false},
+    // Our own addition: the grid's points to the clipboard, for a spreadsheet.
+    {&TfrmMain::actDataCopy, "actDataCopy", "&Copy",
+     "Copy|Copy the selected points, or all of them, to the clipboard", "Ctrl+C", NoIcon, NoKind,
+     false},
+    {&TfrmMain::actDataCopyFullPrecision, "actDataCopyFullPrecision", "Copy at &Full Precision",
+     "Full precision|Copy the points with every digit instead of as the grid shows them", nullptr,
+     NoIcon, NoKind, true},
     {&TfrmMain::actHelpContents, "actHelpContents", "&Contents", "Help|Display help contents",
      nullptr, Drawn(EIcon::Help), NoKind, false},
     {&TfrmMain::actHelpIndex, "actHelpIndex", "&Index", "Help index|Display help index", nullptr,
@@ -323,6 +332,35 @@ void TfrmMain::ConnectActions() {
         actDigitizeEnhancedFollowing->setChecked(Changed.EnhancedFollowing());
     };
 
+    actDataCopy->OnExecute = [this] {
+        TDigitizationDataPanel* View = nullptr;
+        if (FLineDataPanel->Active())
+            View = FLineDataPanel.get();
+        else if (FScatterDataPanel->Active())
+            View = FScatterDataPanel.get();
+        if (!View || !View->Digitization())
+            return;
+        QGuiApplication::clipboard()->setText(
+            View->ClipboardText(actDataCopyFullPrecision->isChecked()));
+    };
+    actDataCopyFullPrecision->OnExecute = [this] {
+        // The choice is kept at once, like the other settings of the settings file.
+        TProgramSettings Settings;
+        const std::string Folder = FApp->ApplicationParameters().Folder();
+        try {
+            Settings.Load(Folder);
+        } catch (const std::exception&) {
+            // A damaged file is replaced by the defaults and this choice.
+        }
+        Settings.CopyFullPrecision = actDataCopyFullPrecision->isChecked();
+        try {
+            Settings.Save(Folder);
+        } catch (...) {
+            const QSignalBlocker Block(actDataCopyFullPrecision);
+            actDataCopyFullPrecision->setChecked(!Settings.CopyFullPrecision);
+            throw;
+        }
+    };
     actDataSelectAll->OnExecute = [this] {
         TDigitization* Current = CurrentDigitization();
         if (!Current)

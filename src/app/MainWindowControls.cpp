@@ -331,6 +331,12 @@ void TfrmMain::CreateMenus() {
             [this, PopSeparate] { PopSeparate->setChecked(actViewSeparateWindow->isChecked()); });
     popDigs->addAction(PopSeparate);
     popDigData = new QMenu(this);
+    popDigData->addAction(actDataCopy);
+    popDigData->addAction(actDataCopyFullPrecision);
+    popDigData->addSeparator();
+    // Ctrl+C copies the points while the grid has the focus; elsewhere it is the edits' own.
+    actDataCopy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    dgDigData->addAction(actDataCopy);
     popDigData->addAction(actDataSelectAll);
     popDigData->addAction(actDataSelectNone);
     QMenu* PopSort = popDigData->addMenu("&Sort Scatter Data");

@@ -29,6 +29,10 @@ std::string TProgramSettings::ToText() const {
     std::string Text = std::string(Header) + "\n";
     if (StorableValue(ExportFolder))
         Text += "ExportFolder=" + ExportFolder + "\n";
+    if (StorableValue(OpenFolder))
+        Text += "OpenFolder=" + OpenFolder + "\n";
+    if (CopyFullPrecision)
+        Text += "CopyFullPrecision=1\n";
     return Text;
 }
 
@@ -37,6 +41,10 @@ TProgramSettings TProgramSettings::FromText(const std::string& Text) {
     for (const TKeyValueLine& Entry : ParseKeyValueText(Text, Header))
         if (Entry.Key == "ExportFolder")
             Result.ExportFolder = Entry.Value;
+        else if (Entry.Key == "OpenFolder")
+            Result.OpenFolder = Entry.Value;
+        else if (Entry.Key == "CopyFullPrecision")
+            Result.CopyFullPrecision = Entry.Value == "1";
     return Result;
 }
 

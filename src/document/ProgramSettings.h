@@ -12,6 +12,8 @@ inline constexpr const char* ProgramSettingsFileName = "Korvane5.ini";
 //
 //     [Korvane5 settings]
 //     ExportFolder=/home/ann/results
+//     OpenFolder=/home/ann/scans
+//     CopyFullPrecision=1
 //
 // The first line names the file; then one "Key=Value" per line. Blank lines and lines
 // starting with '#' are skipped, an unknown key is passed over (a later version may know it)
@@ -20,6 +22,10 @@ class TProgramSettings {
 public:
     // The folder of the last file written by an export; empty until the first.
     std::string ExportFolder;
+    // The folder of the last image opened through the file dialog; empty until the first.
+    std::string OpenFolder;
+    // The data grid copies its points with every digit rather than as it shows them.
+    bool CopyFullPrecision = false;
 
     // Folder + "/Korvane5.ini".
     static std::string FileName(const std::string& Folder);

@@ -38,6 +38,14 @@ TEST_F(ProgramSettings, SavedAndReadBack) {
     Loaded.Load(Folder);
     EXPECT_EQ(Loaded.ExportFolder, Saved.ExportFolder);
 
+    Saved.OpenFolder = "/home/ann/scans";
+    Saved.CopyFullPrecision = true;
+    Saved.Save(Folder);
+    Loaded.Load(Folder);
+    EXPECT_EQ(Loaded.OpenFolder, "/home/ann/scans");
+    EXPECT_TRUE(Loaded.CopyFullPrecision);
+    EXPECT_EQ(Loaded.ExportFolder, Saved.ExportFolder);
+
     // A later version's keys are passed over; the last of two equal keys counts.
     Write("[Korvane5 settings]\r\nZoom=2\r\nExportFolder=/a\r\nExportFolder=/b\r\n");
     Loaded.Load(Folder);

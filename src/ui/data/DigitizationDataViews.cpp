@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <charconv>
 
 namespace korvane {
 
@@ -336,6 +337,52 @@ QString TDigitizationDataPanel::CellText(int Column, int Row) {
     const char Separator = DisplayDecimalSeparator();
     return QString::fromStdString(Column == 0 ? Pair.XFormat.Format(P.X, Separator)
                                               : Pair.YFormat.Format(P.Y, Separator));
+}
+
+namespace {
+
+// The shortest text that reads back as V, with Separator for the decimal point.
+QString FullPrecisionText(double V, char Separator) {
+    char Buffer[64];
+    const auto End = std::to_chars(Buffer, Buffer + sizeof Buffer, V).ptr;
+    QString Text = QString::fromLatin1(Buffer, static_cast<int>(End - Buffer));
+    Text.replace(QLatin1Char('.'), QLatin1Char(Separator));
+    return Text;
+}
+
+} // namespace
+
+QString TDigitizationDataPanel::ClipboardText(bool FullPrecision) {
+    QString Text;
+    const auto Caption = [](const char* Axis, const std::string& Unit) {
+        return Unit.empty() ? QString::fromLatin1(Axis)
+                            : QString::fromLatin1(Axis) + " (" + QString::fromStdString(Unit) + ")";
+    };
+    const TStringPoint Units = FApplication ? FApplication->FileParameters().Units : TStringPoint();
+    Text += Caption("X", Units.X) + '\t' + Caption("Y", Units.Y) + '\n';
+    if (!FDigitization)
+        return Text;
+    const TCoordFormatPair& Pair = Formats();
+    const char Separator = DisplayDecimalSeparator();
+    const auto Line = [&](int K) {
+        TDoublePoint P;
+        if (!OutputPoint(K, P))
+            return;
+        if (FullPrecision)
+            Text += FullPrecisionText(P.X, Separator) + '\t' + FullPrecisionText(P.Y, Separator);
+        else
+            Text += QString::fromStdString(Pair.XFormat.Format(P.X, Separator)) + '\t' +
+                    QString::fromStdString(Pair.YFormat.Format(P.Y, Separator));
+        Text += '\n';
+    };
+    const std::vector<std::int32_t>& Selected = FDigitization->Selection().SortedItems();
+    if (Selected.empty())
+        for (int K = 0; K < FCount; ++K)
+            Line(K);
+    else
+        for (const std::int32_t K : Selected)
+            Line(K);
+    return Text;
 }
 
 bool TDigitizationDataPanel::OutputPoint(int K, TDoublePoint& Point) {

@@ -144,6 +144,12 @@ public:
 
     // The text of a cell (empty where there is no output point).
     QString CellText(int Column, int Row);
+    // The output points for the clipboard, as spreadsheets paste them into two columns: a
+    // header line "X<tab>Y" (each with its unit in brackets when the image has one), then
+    // one line per point, tab-separated, for the selected points or all of them when none
+    // is selected. The numbers as the grid shows them, or with every digit that tells the
+    // value apart (FullPrecision); both with the grid's decimal separator.
+    QString ClipboardText(bool FullPrecision);
     // A left click on grid row Row: selects, extends or toggles output points by the Shift
     // and Ctrl rules. Only rows of digitized points count.
     void ClickRow(int Row, Qt::KeyboardModifiers Modifiers);

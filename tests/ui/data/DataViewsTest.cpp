@@ -447,6 +447,30 @@ TEST_F(DataViews, AppliedStartMovesTheGridAndTheEndFollowsTheData) {
     EXPECT_EQ(Text(*LineView, 1), ".00");
 }
 
+TEST_F(DataViews, ClipboardTextHasAHeaderAndTheSelectedOrAllPoints) {
+    OpenLine();
+    EXPECT_EQ(LineView->ClipboardText(false).section('\n', 0, 0), "X\tY");
+    TStringPoint Units{"s", "V"};
+    App->FileParameters().SetUnits(Units);
+    const QString All = LineView->ClipboardText(false);
+    const QStringList Lines = All.split('\n');
+    ASSERT_EQ(Lines.size(), 13); // header, 11 points, the empty end after the last newline
+    EXPECT_EQ(Lines[0], "X (s)\tY (V)");
+    EXPECT_EQ(Lines[1], Text(*LineView, 1) + '\t' + Text(*LineView, 1, 1));
+    EXPECT_EQ(Lines[4], "3.00\t9.00");
+    EXPECT_TRUE(Lines[12].isEmpty());
+
+    // The selected points only, in their order, at full precision.
+    Line.Selection().SelectList({3, 1});
+    EXPECT_EQ(LineView->ClipboardText(true), "X (s)\tY (V)\n1\t1\n3\t9\n");
+    Choose(1); // a spline: its output points, with every digit
+    Line.Selection().Clear();
+    const QStringList Spline = LineView->ClipboardText(true).split('\n');
+    ASSERT_EQ(Spline.size(), 23);
+    EXPECT_TRUE(Spline[2].startsWith("0.5\t0.34150")) << Spline[2].toStdString();
+    EXPECT_GT(Spline[2].size(), 15); // not the grid's two decimals
+}
+
 TEST_F(DataViews, FormatsOfTheImageAreUsed) {
     OpenLine();
     Choose(1);
