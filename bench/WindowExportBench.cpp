@@ -49,6 +49,9 @@ public:
         FileName = Target;
         return true;
     }
+    bool AskOpenFileName(const QString&, const QString&, const QString&, QString&) override {
+        return false;
+    }
 };
 
 } // namespace

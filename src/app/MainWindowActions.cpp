@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QStyle>
 #include <QWhatsThis>
@@ -215,11 +216,27 @@ void TfrmMain::CreateActions() {
 // What each action runs.
 void TfrmMain::ConnectActions() {
     actFileOpen->OnExecute = [this] {
-        const QString Filter = QString::fromStdString(TImageFormatRegistry::DialogFilter()) +
-                               QStringLiteral(";;All files (*)");
-        const QString Name = QFileDialog::getOpenFileName(this, "Open", QString(), Filter);
-        if (!Name.isEmpty())
-            OpenImage(Name);
+        // The dialog starts in the folder of the last image opened through it.
+        const std::string Folder = FApp->ApplicationParameters().Folder();
+        TProgramSettings Settings;
+        try {
+            Settings.Load(Folder);
+        } catch (const std::exception&) {
+            // Damaged: start in the working folder, and write the file anew below.
+        }
+        const QString Filter = QString::fromStdString(TImageFormatRegistry::DialogFilter());
+        QString Name;
+        if (!FDialogs->AskOpenFileName("Open", Filter, QString::fromStdString(Settings.OpenFolder),
+                                       Name) ||
+            Name.isEmpty())
+            return;
+        Settings.OpenFolder = QFileInfo(Name).absolutePath().toStdString();
+        try {
+            Settings.Save(Folder);
+        } catch (const std::exception&) {
+            // Not remembering the folder is no reason to keep the image closed.
+        }
+        OpenImage(Name);
     };
 
     actFileClose->OnExecute = [this] { CloseImage(); };

@@ -91,7 +91,7 @@ void TRecentFilesList::LoadFromStream(TStream& Stream) {
             Kept.push_back(std::move(Path));
     }
     FFiles = std::move(Kept);
-    SetCapacity(NewCapacity);
+    SetCapacity(std::max(NewCapacity, DefaultCapacity));
     Changed();
 }
 

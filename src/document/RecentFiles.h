@@ -20,7 +20,8 @@ bool FileExists(const std::string& FileName);
 // Record: Capacity (32-bit), the count N (32-bit), then N paths (StringToStream).
 class TRecentFilesList : public TPersistent {
 public:
-    static constexpr std::int32_t DefaultCapacity = 4;
+    // Also the least a loaded list holds: lists stored with the former 4 grow to it.
+    static constexpr std::int32_t DefaultCapacity = 8;
 
     TRecentFilesList() = default;
     TRecentFilesList(const TRecentFilesList&) = delete;
@@ -48,7 +49,8 @@ public:
     void Assign(const TPersistent& Source) override;
 
     // Keeps the stored paths whose files still exist, in stored order, cut to the stored
-    // capacity, then OnChange. A damaged record throws and leaves the list as it was.
+    // capacity (at least DefaultCapacity), then OnChange. A damaged record throws and leaves
+    // the list as it was.
     void LoadFromStream(TStream& Stream);
     void SaveToStream(TStream& Stream) const;
 

@@ -5,10 +5,10 @@
 #include "interaction/ApplicationParameters.h"
 #include "ui/common/NumberText.h"
 #include "ui/common/SupportWidgets.h"
+#include "ui/data/DigitizationDataViews.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
-#include "ui/data/DigitizationDataViews.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
 
@@ -79,6 +79,18 @@ public:
     }
     bool RunExportDialog(TfrmExportData&) override { return false; }
     bool AskSaveFileName(const TSaveFileQuestion&, QString&) override { return false; }
+    bool AskOpenFileName(const QString&, const QString&, const QString& Folder,
+                         QString& FileName) override {
+        OpenFolders.push_back(Folder);
+        if (OpenAnswers.empty())
+            return false;
+        FileName = OpenAnswers.front();
+        OpenAnswers.erase(OpenAnswers.begin());
+        return true;
+    }
+    // The folders the open dialog started in, and the files it answers with.
+    std::vector<QString> OpenFolders;
+    std::vector<QString> OpenAnswers;
 };
 
 // A white 400 x 300 picture with a black frame, written as a PPM file.
@@ -527,6 +539,26 @@ TEST_F(MainWindow, TheDataPanelFloatsInItsOwnWindowAndDocksBack) {
     EXPECT_FALSE(Window->pnlData->isFloating());
     EXPECT_TRUE(Window->pnlData->isVisible());
     EXPECT_FALSE(Window->actViewSeparateWindow->isChecked());
+}
+
+TEST_F(MainWindow, TheOpenDialogStartsInTheFolderOfTheLastImageOpenedThroughIt) {
+    Window->actFileOpen->Execute();
+    ASSERT_EQ(Dialogs.OpenFolders.size(), 1u);
+    EXPECT_TRUE(Dialogs.OpenFolders[0].isEmpty()); // nothing opened yet: the working folder
+    EXPECT_FALSE(Window->App().FileIsOpen());
+
+    fs::create_directories(Dir / "scans");
+    const fs::path Image = Dir / "scans" / "page.ppm";
+    WriteChart(Image);
+    Dialogs.OpenAnswers = {QString::fromStdString(Image.string())};
+    Window->actFileOpen->Execute();
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    // Also after a restart.
+    Window->close();
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
+    Window->actFileOpen->Execute();
+    ASSERT_EQ(Dialogs.OpenFolders.size(), 3u);
+    EXPECT_EQ(Dialogs.OpenFolders[2].toStdString(), (Dir / "scans").string());
 }
 
 TEST_F(MainWindow, ARestartKeepsTheDataSetListHeightAndGivesTheRestToTheData) {

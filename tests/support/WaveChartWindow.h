@@ -49,6 +49,9 @@ public:
     bool AskSaveFileName(const TSaveFileQuestion& Question, QString& Name) override {
         return OnSaveFileName && OnSaveFileName(Question, Name);
     }
+    bool AskOpenFileName(const QString&, const QString&, const QString&, QString&) override {
+        return false;
+    }
 };
 
 inline void WriteChart(const fs::path& File) {

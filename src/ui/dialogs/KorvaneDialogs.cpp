@@ -69,6 +69,16 @@ public:
         FileName = Dialog.selectedFiles().constFirst();
         return true;
     }
+
+    bool AskOpenFileName(const QString& Caption, const QString& Filters, const QString& Folder,
+                         QString& FileName) override {
+        const QString Name =
+            QFileDialog::getOpenFileName(QApplication::activeWindow(), Caption, Folder, Filters);
+        if (Name.isEmpty())
+            return false;
+        FileName = Name;
+        return true;
+    }
 };
 
 } // namespace

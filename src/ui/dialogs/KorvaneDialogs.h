@@ -49,6 +49,10 @@ public:
     virtual bool RunExportDialog(TfrmExportData& Dialog) = 0;
     // A file to write; on OK FileName holds the chosen path.
     virtual bool AskSaveFileName(const TSaveFileQuestion& Question, QString& FileName) = 0;
+    // An existing file to open, starting in Folder, offering Filters ("a;;b"); on OK
+    // FileName holds the chosen path.
+    virtual bool AskOpenFileName(const QString& Caption, const QString& Filters,
+                                 const QString& Folder, QString& FileName) = 0;
 };
 
 // The real modal dialogs, parented to the active window.

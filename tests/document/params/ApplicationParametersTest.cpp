@@ -73,7 +73,7 @@ protected:
             .String("{X};{Y}\r\n")
             .String("");
         B.Int32(1).Int32(2).Int32(3).Int32(4);
-        B.Int32(4).Int32(1).String(Folder / "chart.png");
+        B.Int32(TRecentFilesList::DefaultCapacity).Int32(1).String(Folder / "chart.png");
         B.Int32(0x030201).Int32(0x060504).Int32(0x090807).Int32(9);
         return Sealed(B.Bytes);
     }
@@ -102,7 +102,7 @@ TEST_F(ApplicationParameters, MissingFileGivesDefaultsSilently) {
     TPaintParameters Paint;
     App.LoadParameterFile(Paint);
     ExpectDefaults(App);
-    EXPECT_EQ(App.RecentFiles().Capacity(), 4);
+    EXPECT_EQ(App.RecentFiles().Capacity(), 8);
     EXPECT_TRUE(Folder.Names().empty());
 }
 

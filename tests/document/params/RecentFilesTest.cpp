@@ -12,7 +12,8 @@ namespace {
 class RecentFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* Name : {"a.png", "b.png", "c.png", "d.png", "e.png", "Mixed.PNG"})
+        for (const char* Name : {"a.png", "b.png", "c.png", "d.png", "e.png", "f.png", "g.png",
+                                 "h.png", "i.png", "Mixed.PNG"})
             TouchFile(Folder / Name);
         List.OnChange = [this](TRecentFilesList& Sender) {
             LastSender = &Sender;
@@ -38,11 +39,13 @@ protected:
 } // namespace
 
 TEST_F(RecentFiles, AddKeepsMostRecentFirstAndDropsTheOldestWhenFull) {
-    EXPECT_EQ(List.Capacity(), 4);
-    for (const char* Name : {"a.png", "b.png", "c.png", "d.png", "e.png"})
+    EXPECT_EQ(List.Capacity(), 8);
+    for (const char* Name :
+         {"a.png", "b.png", "c.png", "d.png", "e.png", "f.png", "g.png", "h.png", "i.png"})
         List.Add(F(Name));
-    EXPECT_EQ(Entries(), (std::vector{F("e.png"), F("d.png"), F("c.png"), F("b.png")}));
-    EXPECT_EQ(Changes, 5);
+    EXPECT_EQ(Entries(), (std::vector{F("i.png"), F("h.png"), F("g.png"), F("f.png"), F("e.png"),
+                                      F("d.png"), F("c.png"), F("b.png")}));
+    EXPECT_EQ(Changes, 9);
     EXPECT_EQ(LastSender, &List);
 }
 
@@ -98,7 +101,7 @@ TEST_F(RecentFiles, RecordRoundTripsByteForByte) {
     TMemoryStream Stream;
     List.SaveToStream(Stream);
     const TBytes Expected =
-        TByteBuilder().Int32(4).Int32(2).String(F("b.png")).String(F("a.png")).Bytes;
+        TByteBuilder().Int32(8).Int32(2).String(F("b.png")).String(F("a.png")).Bytes;
     EXPECT_EQ(Stream.Bytes(), Expected);
 
     TRecentFilesList Loaded;
@@ -113,19 +116,29 @@ TEST_F(RecentFiles, RecordRoundTripsByteForByte) {
 
 TEST_F(RecentFiles, LoadingKeepsExistingFilesInOrderCutToTheStoredCapacity) {
     struct TCase {
-        std::int32_t Capacity;
+        std::int32_t StoredCapacity;
         std::vector<std::string> Stored;
         std::vector<std::string> Expected;
+        std::int32_t Capacity;
     };
+    std::vector<std::string> Twelve, Ten;
+    for (int I = 0; I < 12; ++I) {
+        Twelve.push_back(F("p" + std::to_string(I) + ".png"));
+        TouchFile(Twelve.back());
+        if (I < 10)
+            Ten.push_back(Twelve.back());
+    }
+    // Lists stored with less room (the former 4) get the room of eight.
     const std::vector<TCase> Cases{
-        {4, {F("a.png"), F("deleted.png"), F("b.png")}, {F("a.png"), F("b.png")}},
-        {2, {F("a.png"), F("b.png"), F("c.png"), F("d.png")}, {F("a.png"), F("b.png")}},
-        {0, {F("a.png")}, {}},
-        {4, {}, {}},
+        {4, {F("a.png"), F("deleted.png"), F("b.png")}, {F("a.png"), F("b.png")}, 8},
+        {2, {F("a.png"), F("b.png"), F("c.png")}, {F("a.png"), F("b.png"), F("c.png")}, 8},
+        {0, {F("a.png")}, {F("a.png")}, 8},
+        {10, Twelve, Ten, 10},
+        {4, {}, {}, 8},
     };
     for (const TCase& Case : Cases) {
         TByteBuilder Record;
-        Record.Int32(Case.Capacity).Int32(static_cast<std::int32_t>(Case.Stored.size()));
+        Record.Int32(Case.StoredCapacity).Int32(static_cast<std::int32_t>(Case.Stored.size()));
         for (const std::string& Path : Case.Stored)
             Record.String(Path);
         TMemoryStream Stream(Record.Bytes);
@@ -148,7 +161,7 @@ TEST_F(RecentFiles, DamagedRecordLeavesTheListAsItWas) {
         TMemoryStream Stream(Record);
         EXPECT_THROW(List.LoadFromStream(Stream), EStreamError);
         EXPECT_EQ(Entries(), std::vector{F("a.png")});
-        EXPECT_EQ(List.Capacity(), 4);
+        EXPECT_EQ(List.Capacity(), 8);
     }
 }
 

@@ -43,6 +43,9 @@ struct TFixedDialogs : IKorvaneDialogs {
     }
     bool RunExportDialog(TfrmExportData&) override { return false; }
     bool AskSaveFileName(const TSaveFileQuestion&, QString&) override { return false; }
+    bool AskOpenFileName(const QString&, const QString&, const QString&, QString&) override {
+        return false;
+    }
 };
 
 // An open 300 x 100 image with a black line in rows 50 to 52 from column 10, on a panel
