@@ -701,6 +701,18 @@ void TLineDataPanel::ApproximatorChosen() {
 
 void TLineDataPanel::FollowingStarted(TLine&) {
     SetEnabled(false);
+    FLastRunCount.invalidate();
+}
+
+void TLineDataPanel::PointFollowed(TLine& Followed, TLongintPoint, TDoublePoint) {
+    constexpr qint64 Interval = 250; // ms
+    if (!Active() || !StatusLabel() || &Followed != FLine)
+        return;
+    if (FLastRunCount.isValid() && FLastRunCount.elapsed() < Interval)
+        return;
+    FLastRunCount.start();
+    const std::int32_t N = Followed.Count();
+    StatusLabel()->setText(QStringLiteral("%1 point%2.").arg(N).arg(N == 1 ? "" : "s"));
 }
 
 void TLineDataPanel::FollowingFailed(TLine&) {

@@ -4,6 +4,7 @@
 #include "document/Digitizations.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPointer>
@@ -237,6 +238,9 @@ public:
 
     // ILineListener
     void FollowingStarted(TLine& Line) override;
+    // While the follower runs, the status label counts the line's points, at most four
+    // times a second.
+    void PointFollowed(TLine& Line, TLongintPoint Pixel, TDoublePoint Real) override;
     void FollowingFailed(TLine& Line) override;
     void FollowingFinished(TLine& Line) override;
 
@@ -255,6 +259,8 @@ private:
     EParamPanelClass FParamPanelClass = EParamPanelClass::None;
     QMetaObject::Connection FComboConnection;
     bool FResettingRange = false;
+    // When the status label last counted a run's points.
+    QElapsedTimer FLastRunCount;
 };
 
 // The data view of a scatter: it keeps the newest point in sight.

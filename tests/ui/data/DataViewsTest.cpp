@@ -1,6 +1,9 @@
 #include "core/Prompter.h"
 #include "document/Parameters.h"
+#include "follower/UiDispatcher.h"
+#include "follower/VectorizerInitialConditions.h"
 #include "image/PanelScale.h"
+#include "image/ScaleSystem.h"
 #include "interaction/KorvaneApplication.h"
 #include "ui/common/NumberText.h"
 #include "ui/data/ApproximatorParamPanels.h"
@@ -15,8 +18,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace korvane {
@@ -381,6 +386,40 @@ TEST_F(DataViews, ControlsAreDisabledWhileTheFollowerRuns) {
     LineView->FollowingFailed(Line);
     EXPECT_TRUE(Combo->isEnabled());
     EXPECT_TRUE(StartEdit->isEnabled());
+}
+
+TEST_F(DataViews, TheCountFollowsARunAFewTimesASecond) {
+    // A run along a 600-pixel line with a millisecond between points.
+    QImage Image(620, 40, QImage::Format_RGB888);
+    Image.fill(Qt::white);
+    for (int X = 10; X < 610; ++X)
+        Image.setPixel(X, 20, qRgb(0, 0, 0));
+    TScaleSystem Scale;
+    Scale.DefineImageCoordinates();
+    TVectorizerParameters Settings;
+    Settings.SetDelay(1);
+    TQueuedDispatcher Queue;
+    TFunctionalLine Run("Run");
+    LineView->SetApproximators(&FunctionalApproximators());
+    LineView->SetActive(true);
+    LineView->SetDigitization(&Run);
+    TVectorizerInitialConditions Click({10, 20});
+    Click.SetTrackingColor(RGB(0, 0, 0));
+    const auto Start = std::chrono::steady_clock::now();
+    Run.AutoDigitize({Image, Settings, {}, Queue, Scale}, Click);
+    std::vector<QString> Shown;
+    while (Run.Following()) {
+        Queue.WaitAndProcess(std::chrono::milliseconds(5));
+        if (Shown.empty() || Shown.back() != Status->text())
+            Shown.push_back(Status->text());
+    }
+    const auto Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start);
+    EXPECT_EQ(Run.Count(), 600);
+    EXPECT_EQ(Status->text(), "600 points.");
+    // The count moved during the run, but not with every point.
+    EXPECT_GE(Shown.size(), 3u);
+    EXPECT_LE(Shown.size(), static_cast<std::size_t>(Seconds.count() * 4) + 3);
+    LineView->SetDigitization(nullptr);
 }
 
 TEST_F(DataViews, ChoosingTheApproximatorReplacesThePanel) {
