@@ -244,6 +244,29 @@ bool TPanZoomView::ZoomStep(std::int32_t Steps) {
     return true;
 }
 
+bool TPanZoomView::ZoomStepAt(std::int32_t Steps, TLongintPoint Device) {
+    const TLongintPoint Fixed = View().ScreenToImage(Device);
+    const TLongintPoint Before = View().ImageToScreen(Fixed);
+    if (!ZoomStep(Steps))
+        return false;
+    const TLongintPoint After = View().ImageToScreen(Fixed);
+    ScrollByDevice(After.X - Before.X, After.Y - Before.Y);
+    Fire(Repaint);
+    return true;
+}
+
+void TPanZoomView::ScrollByDevice(std::int32_t DX, std::int32_t DY) {
+    const TScaleSystem& V = View();
+    const auto ToImage = [](std::int32_t D, std::int32_t Window, std::int32_t Viewport) {
+        if (D == 0)
+            return 0;
+        const std::int32_t I = MulDiv(D, Window, Viewport);
+        return I != 0 ? I : (D > 0 ? 1 : -1);
+    };
+    ScrollHorizontally(ToImage(DX, V.WindowExt.X, V.ViewportExt.X));
+    ScrollVertically(ToImage(DY, V.WindowExt.Y, V.ViewportExt.Y));
+}
+
 void TPanZoomView::LimitZoom() {
     TScaleSystem& V = FScale.CurrentScaleSystem();
     const auto Limit = [](std::int32_t Viewport, std::int32_t& Window) {

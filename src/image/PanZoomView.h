@@ -154,6 +154,12 @@ public:
     // the same count gives the same extents, and a round trip comes back exactly. Steps
     // beyond 16 : 1, or beyond 48 steps out, change nothing. Answers whether the view changed.
     bool ZoomStep(std::int32_t Steps);
+    // ZoomStep keeping the image pixel under the paint-box point Device where it is (as far
+    // as the scroll bars allow). Answers whether the view changed.
+    bool ZoomStepAt(std::int32_t Steps, TLongintPoint Device);
+    // Scrolls by a distance in paint-box pixels (a wheel turned, a touchpad swept), at least
+    // one image pixel for any move; positive moves towards the image's right and bottom.
+    void ScrollByDevice(std::int32_t DX, std::int32_t DY);
     // The zoom steps taken since the extents were last set otherwise.
     std::int32_t ZoomSteps() const { return FZoomSteps; }
     void LimitZoom();

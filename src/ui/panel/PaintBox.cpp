@@ -5,6 +5,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QWheelEvent>
 #include <cmath>
 
 namespace korvane {
@@ -67,6 +68,34 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* Event) {
             FOwner.FView.Click();
     }
     FOwner.FView.MouseUp(P, ButtonOf(Event->button()), ShiftOf(Event));
+}
+
+void TPaintBox::wheelEvent(QWheelEvent* Event) {
+    constexpr int Notch = 120;      // eighths of a degree
+    constexpr int NotchPixels = 48; // paint-box pixels scrolled by one notch
+    if (Event->modifiers() & Qt::ControlModifier) {
+        FZoomAngle += Event->angleDelta().y();
+        const int Steps = FZoomAngle / Notch;
+        FZoomAngle -= Steps * Notch;
+        if (Steps != 0) {
+            const QPointF P = Event->position();
+            // Turned away from the user: in.
+            FOwner.FView.ZoomStepAt(Steps, {static_cast<std::int32_t>(std::floor(P.x())),
+                                            static_cast<std::int32_t>(std::floor(P.y()))});
+            FOwner.SyncScrollBars();
+            FOwner.RepaintImage();
+        }
+        Event->accept();
+        return;
+    }
+    QPoint Move = -Event->pixelDelta();
+    if (Move.isNull())
+        Move = -Event->angleDelta() * NotchPixels / Notch;
+    if (Event->modifiers() & Qt::ShiftModifier)
+        Move = QPoint(Move.y() != 0 ? Move.y() : Move.x(), 0);
+    FOwner.FView.ScrollByDevice(Move.x(), Move.y());
+    FOwner.SyncScrollBars();
+    Event->accept();
 }
 
 void TPaintBox::enterEvent(QEnterEvent*) {

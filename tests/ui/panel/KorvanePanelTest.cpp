@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QUrl>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -475,4 +476,39 @@ TEST(KorvanePanel, DroppedFilesDeliverTheFirstLocalFile) {
     EXPECT_FALSE(Drop({QUrl("https://example.com/chart.png")}));
     ASSERT_EQ(Dropped.size(), 1u);
     EXPECT_EQ(Dropped[0], QStringLiteral("/tmp/first.png"));
+}
+
+TEST(PanelWheel, ScrollsAndZoomsAroundThePointer) {
+    TPanelFixture F(300, 200, Filled(1000, 800, qRgb(255, 255, 255)));
+    const auto Wheel = [&](QPoint At, QPoint Angle, Qt::KeyboardModifiers Modifiers) {
+        QWheelEvent Event(QPointF(At), F.Box().mapToGlobal(QPointF(At)), QPoint(), Angle,
+                          Qt::NoButton, Modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&F.Box(), &Event);
+    };
+    const TScrollBarState& H = F.Panel.View().HorzScrollBar();
+    const TScrollBarState& V = F.Panel.View().VertScrollBar();
+    // One notch towards the user scrolls down, with Shift to the right; the bars follow.
+    Wheel({100, 100}, {0, -120}, Qt::NoModifier);
+    EXPECT_EQ(V.Position, 48);
+    EXPECT_EQ(H.Position, 0);
+    Wheel({100, 100}, {0, -120}, Qt::ShiftModifier);
+    EXPECT_EQ(H.Position, 48);
+    EXPECT_EQ(F.Panel.HorzScrollBar()->value(), 48);
+    Wheel({100, 100}, {0, 240}, Qt::NoModifier);
+    EXPECT_EQ(V.Position, 0); // stops at the top
+
+    // Ctrl zooms by notches, and the image pixel under the pointer stays under it.
+    const QPoint At(150, 90);
+    const TLongintPoint Under = F.View().ScreenToImage({At.x(), At.y()});
+    Wheel(At, {0, 60}, Qt::ControlModifier); // half a notch: nothing yet
+    EXPECT_EQ(F.Panel.View().ZoomSteps(), 0);
+    Wheel(At, {0, 60}, Qt::ControlModifier);
+    EXPECT_EQ(F.Panel.View().ZoomSteps(), 1);
+    Wheel(At, {0, 240}, Qt::ControlModifier);
+    EXPECT_EQ(F.Panel.View().ZoomSteps(), 3);
+    EXPECT_EQ(F.View().ScreenToImage({At.x(), At.y()}), Under);
+    Wheel(At, {0, -360}, Qt::ControlModifier);
+    EXPECT_EQ(F.Panel.View().ZoomSteps(), 0);
+    EXPECT_EQ(F.View().WindowExt, (TLongintPoint{1000, 800}));
+    EXPECT_EQ(F.View().ScreenToImage({At.x(), At.y()}), Under);
 }
