@@ -81,10 +81,11 @@ public:
             *actEditDefineCoordinateSystem = nullptr, *actEditUnits = nullptr,
             *actEditFormats = nullptr, *actEditPaint = nullptr, *actEditPreferences = nullptr;
     TAction *actViewZoomToArea = nullptr, *actViewActualSize = nullptr, *actViewZoomIn = nullptr,
-            *actViewZoomOut = nullptr, *actViewSeparateWindow = nullptr,
-            *actViewShowGuide = nullptr, *actViewCloseGuide = nullptr,
-            *actViewDigitizationsAll = nullptr, *actViewDigitizationsNone = nullptr,
-            *actViewDigitizationsLines = nullptr, *actViewDigitizationsScatters = nullptr;
+            *actViewZoomOut = nullptr, *actViewZoomToFit = nullptr,
+            *actViewSeparateWindow = nullptr, *actViewShowGuide = nullptr,
+            *actViewCloseGuide = nullptr, *actViewDigitizationsAll = nullptr,
+            *actViewDigitizationsNone = nullptr, *actViewDigitizationsLines = nullptr,
+            *actViewDigitizationsScatters = nullptr;
     TAction *actDigitizeNewFunctionalLine = nullptr, *actDigitizeNewNonfunctionalLine = nullptr,
             *actDigitizeNewScatter = nullptr, *actDigitizeDelete = nullptr,
             *actDigitizeBack = nullptr, *actDigitizeResume = nullptr, *actDigitizePause = nullptr,

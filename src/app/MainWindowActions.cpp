@@ -103,6 +103,9 @@ const TActionEntry ActionTable[] = {
      ckZoomIn, false},
     {&TfrmMain::actViewZoomOut, "actViewZoomOut", "Zoom &Out", "Zoom out|Zoom out", "Ctrl+O",
      NoIcon, ckZoomOut, false},
+    // Our own addition.
+    {&TfrmMain::actViewZoomToFit, "actViewZoomToFit", "Zoom to &Fit",
+     "Zoom to fit|Show the whole image in the window", nullptr, NoIcon, ckActualSize, false},
     {&TfrmMain::actViewSeparateWindow, "actViewSeparateWindow", "Show Data in &Separate Window",
      "Show data in separate window|Show data in separate window", nullptr, NoIcon, NoKind, true},
     {&TfrmMain::actViewShowGuide, "actViewShowGuide", "Show &Guide", "Show guide|Show guide",
@@ -271,6 +274,10 @@ void TfrmMain::ConnectActions() {
 
     actViewActualSize->OnExecute = [this] {
         ExecuteCommand(*FApp, std::make_unique<TActualSizeCommand>(), {pzImage});
+    };
+
+    actViewZoomToFit->OnExecute = [this] {
+        ExecuteCommand(*FApp, std::make_unique<TZoomToFitCommand>(), {pzImage});
     };
 
     actViewZoomIn->OnExecute = [this] {

@@ -236,6 +236,7 @@ void TfrmMain::CreateMenus() {
             [this, MenuZoomOut] { MenuZoomOut->setEnabled(actViewZoomOut->isEnabled()); });
     mnuView->addAction(MenuZoomIn);
     mnuView->addAction(MenuZoomOut);
+    mnuView->addAction(actViewZoomToFit);
     mnuView->addSeparator();
     mnuDigitizations = mnuView->addMenu("&Digitizations");
     mnuView->addSeparator();

@@ -244,6 +244,33 @@ bool TPanZoomView::ZoomStep(std::int32_t Steps) {
     return true;
 }
 
+void TPanZoomView::ZoomToFit() {
+    if (!FHasImage)
+        return;
+    TScaleSystem& V = FScale.CurrentScaleSystem();
+    const std::int32_t W = std::max(FUsableWidth, 1), H = std::max(FUsableHeight, 1);
+    // Both axes get the ratio of the axis that limits: usable / image.
+    if (static_cast<std::int64_t>(W) * FImageSize.Y <=
+        static_cast<std::int64_t>(H) * FImageSize.X) {
+        V.ViewportExt = {W, W};
+        V.WindowExt = {FImageSize.X, FImageSize.X};
+    } else {
+        V.ViewportExt = {H, H};
+        V.WindowExt = {FImageSize.Y, FImageSize.Y};
+    }
+    V.WindowOrg = {0, 0};
+    V.ViewportOrg = {0, 0};
+    LimitZoom();
+    FScale.RebuildCurrentScale();
+    UpdateScrollBars();
+    Fire(ResetPenWidth);
+    Fire(Repaint);
+}
+
+bool TPanZoomView::ImageLargerThanView() const {
+    return FHasImage && (FImageSize.X > FUsableWidth || FImageSize.Y > FUsableHeight);
+}
+
 bool TPanZoomView::ZoomStepAt(std::int32_t Steps, TLongintPoint Device) {
     const TLongintPoint Fixed = View().ScreenToImage(Device);
     const TLongintPoint Before = View().ImageToScreen(Fixed);

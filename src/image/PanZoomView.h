@@ -154,6 +154,11 @@ public:
     // the same count gives the same extents, and a round trip comes back exactly. Steps
     // beyond 16 : 1, or beyond 48 steps out, change nothing. Answers whether the view changed.
     bool ZoomStep(std::int32_t Steps);
+    // The whole image in the usable area, as large as fits (at most 16 : 1), from its top
+    // left corner, with the same scale on both axes.
+    void ZoomToFit();
+    // The image is wider or taller than the usable area at one image pixel per screen pixel.
+    bool ImageLargerThanView() const;
     // ZoomStep keeping the image pixel under the paint-box point Device where it is (as far
     // as the scroll bars allow). Answers whether the view changed.
     bool ZoomStepAt(std::int32_t Steps, TLongintPoint Device);

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -455,6 +456,27 @@ TEST_F(MainWindow, ViewCommandsZoomByTheirFactorsAndKeysPanTheImage) {
     QApplication::sendEvent(Target, &Release);
     EXPECT_FALSE(View().Panning());
     EXPECT_TRUE(Window->App().StatusMessage().empty());
+}
+
+TEST_F(MainWindow, AnImageLargerThanTheWindowOpensWholeTheFirstTime) {
+    const fs::path Big = Dir / "big.png";
+    QImage Image(3000, 2000, QImage::Format_RGB888);
+    Image.fill(Qt::white);
+    ASSERT_TRUE(Image.save(QString::fromStdString(Big.string())));
+    Window->OpenImage(QString::fromStdString(Big.string()));
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    EXPECT_FALSE(View().HorzScrollBar().Visible);
+    EXPECT_FALSE(View().VertScrollBar().Visible);
+    EXPECT_EQ(View().View().WindowExt.X, View().View().WindowExt.Y); // one scale
+    Window->actViewActualSize->Execute();
+    EXPECT_TRUE(View().HorzScrollBar().Visible);
+    Window->actViewZoomToFit->Execute();
+    EXPECT_FALSE(View().HorzScrollBar().Visible);
+
+    // A small one opens at one image pixel per screen pixel.
+    Open();
+    EXPECT_EQ(View().View().WindowExt, (TLongintPoint{400, 300}));
+    EXPECT_EQ(View().View().ViewportExt, (TLongintPoint{400, 300}));
 }
 
 TEST_F(MainWindow, ZoomToAreaIsAModeThatEndsAfterOneZoom) {

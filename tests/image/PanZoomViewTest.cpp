@@ -129,6 +129,33 @@ TEST(PanZoomView, ZoomStepsStartAgainFromExtentsSetOtherwise) {
     EXPECT_GT(Big.S().WindowExt.X, 1 << 29);
 }
 
+TEST(PanZoomView, ZoomToFitShowsTheWholeImageAtOneScale) {
+    struct TCase {
+        TLongintPoint Image;
+        TLongintPoint PaintBox; // the image on the screen
+    };
+    const TCase Cases[] = {
+        {{2000, 1000}, {500, 250}}, // the width limits
+        {{1000, 3000}, {133, 400}}, // the height limits
+        {{250, 200}, {500, 400}},   // a small image grows
+        {{10, 10}, {160, 160}},     // at most 16 : 1
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(::testing::PrintToString(C.Image.X));
+        TViewFixture F(C.Image.X, C.Image.Y, 500, 400);
+        EXPECT_EQ(F.V.ImageLargerThanView(), C.Image.X > 500 || C.Image.Y > 400);
+        F.V.ZoomToFit();
+        EXPECT_FALSE(F.V.HorzScrollBar().Visible);
+        EXPECT_FALSE(F.V.VertScrollBar().Visible);
+        EXPECT_EQ(F.V.PaintBoxSize(), C.PaintBox);
+        // The same scale on both axes: the far corner lands where the scale puts it.
+        // (ImageToScreen gives the centre of a pixel's block.)
+        const TLongintPoint Corner = F.S().ImageToScreen({C.Image.X, C.Image.Y});
+        EXPECT_NEAR(Corner.X - F.S().HalfStep().X, C.PaintBox.X, 1);
+        EXPECT_NEAR(Corner.Y - F.S().HalfStep().Y, C.PaintBox.Y, 1);
+    }
+}
+
 TEST(PanZoomView, ExtremeZoomsStayUsable) {
     // A tiny image: 16 device pixels per image pixel would need a window extent of 0.
     TViewFixture Small(10, 10, 100, 100);

@@ -88,11 +88,26 @@ void OpenWork(TKorvaneApplication& Korvane, TKorvanePanel& Panel, QImage Image,
               const std::string* FileName) {
     Panel.SetImage(std::move(Image));
     Panel.View().SetPaintBoxCursor(CursorBasic);
-    TPanelScaleRecord Record(Panel.Scale(), Panel.View());
+    // Notes whether the image's stored work brought a view with it.
+    struct TNoticingRecord : IScaleRecordOwner {
+        TPanelScaleRecord Inner;
+        bool Loaded = false;
+        TNoticingRecord(TPanelScale& Scale, IPanelScroller& Scroller) : Inner(Scale, Scroller) {}
+        void LoadScaleRecord(TStream& Stream) override {
+            Inner.LoadScaleRecord(Stream);
+            Loaded = true;
+        }
+        void SaveScaleRecord(TStream& Stream) const override { Inner.SaveScaleRecord(Stream); }
+    } Record(Panel.Scale(), Panel.View());
     if (FileName)
         Korvane.OpenFile(*FileName, Record);
     else
         Korvane.NewFile(Record);
+    // An image seen for the first time that is larger than the window shows whole.
+    if (!Record.Loaded && Panel.View().ImageLargerThanView()) {
+        Panel.View().ZoomToFit();
+        Panel.RepaintImage();
+    }
 }
 
 } // namespace
@@ -215,6 +230,14 @@ void TActualSizeCommand::Execute(const TArgumentList& Arguments) {
     TKorvanePanel& Panel =
         ViewPanel(App("TActualSizeCommand.Execute"), Arguments, "TActualSizeCommand.Execute");
     Panel.View().ResetView();
+    Panel.RepaintImage();
+}
+
+void TZoomToFitCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TKorvanePanel& Panel =
+        ViewPanel(App("TZoomToFitCommand.Execute"), Arguments, "TZoomToFitCommand.Execute");
+    Panel.View().ZoomToFit();
     Panel.RepaintImage();
 }
 

@@ -123,6 +123,14 @@ public:
     TRequirements Requirements() const override { return rqView; }
 };
 
+// The whole image in the window. Arguments: [0] the image panel.
+class TZoomToFitCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqView; }
+};
+
 // Arguments: [0] the image panel.
 class TZoomInCommand : public TKorvaneCommand {
 public:
