@@ -81,7 +81,7 @@ public:
             *actEditDefineCoordinateSystem = nullptr, *actEditUnits = nullptr,
             *actEditFormats = nullptr, *actEditPaint = nullptr, *actEditPreferences = nullptr;
     TAction *actViewZoomToArea = nullptr, *actViewActualSize = nullptr, *actViewZoomIn = nullptr,
-            *actViewZoomOut = nullptr, *actViewZoomToFit = nullptr,
+            *actViewZoomOut = nullptr, *actViewZoomToFit = nullptr, *actViewMagnifier = nullptr,
             *actViewSeparateWindow = nullptr, *actViewShowGuide = nullptr,
             *actViewCloseGuide = nullptr, *actViewDigitizationsAll = nullptr,
             *actViewDigitizationsNone = nullptr, *actViewDigitizationsLines = nullptr,
@@ -185,6 +185,13 @@ private:
     void SaveImageAs();
     bool KeyDown(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
     bool KeyUp(QObject* Receiver, int Key, Qt::KeyboardModifiers Shift);
+
+    // The loupe: on by default while the coordinate system is defined and in the digitizing
+    // modes, off elsewhere; the View menu switches it where the user is.
+    bool FMagnifierInModes = true;
+    bool FMagnifierElsewhere = false;
+    bool MagnifierModeIsCurrent() const;
+    void UpdateMagnifier();
 
     std::unique_ptr<IKorvaneDialogs> FOwnDialogs;
     IKorvaneDialogs* FDialogs = nullptr;

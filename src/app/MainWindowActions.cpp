@@ -106,6 +106,9 @@ const TActionEntry ActionTable[] = {
     // Our own addition.
     {&TfrmMain::actViewZoomToFit, "actViewZoomToFit", "Zoom to &Fit",
      "Zoom to fit|Show the whole image in the window", nullptr, NoIcon, ckActualSize, false},
+    {&TfrmMain::actViewMagnifier, "actViewMagnifier", "&Magnifier",
+     "Magnifier|Show the pixels around the pointer enlarged beside it", "Ctrl+M", NoIcon, NoKind,
+     true},
     {&TfrmMain::actViewSeparateWindow, "actViewSeparateWindow", "Show Data in &Separate Window",
      "Show data in separate window|Show data in separate window", nullptr, NoIcon, NoKind, true},
     {&TfrmMain::actViewShowGuide, "actViewShowGuide", "Show &Guide", "Show guide|Show guide",
@@ -278,6 +281,12 @@ void TfrmMain::ConnectActions() {
 
     actViewZoomToFit->OnExecute = [this] {
         ExecuteCommand(*FApp, std::make_unique<TZoomToFitCommand>(), {pzImage});
+    };
+
+    actViewMagnifier->OnExecute = [this] {
+        (MagnifierModeIsCurrent() ? FMagnifierInModes : FMagnifierElsewhere) =
+            actViewMagnifier->isChecked();
+        UpdateMagnifier();
     };
 
     actViewZoomIn->OnExecute = [this] {

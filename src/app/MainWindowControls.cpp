@@ -237,6 +237,7 @@ void TfrmMain::CreateMenus() {
     mnuView->addAction(MenuZoomIn);
     mnuView->addAction(MenuZoomOut);
     mnuView->addAction(actViewZoomToFit);
+    mnuView->addAction(actViewMagnifier);
     mnuView->addSeparator();
     mnuDigitizations = mnuView->addMenu("&Digitizations");
     mnuView->addSeparator();

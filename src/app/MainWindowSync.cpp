@@ -19,6 +19,7 @@
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/FollowingView.h"
 #include "ui/panel/KorvanePanel.h"
+#include "ui/panel/Magnifier.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -87,6 +88,7 @@ void TfrmMain::FileParametersChanged(TFileParameters&) {
 }
 
 void TfrmMain::ModeStarted(TApplicationModeManager& Sender) {
+    UpdateMagnifier();
     if (!Sender.CurrentMode())
         RefreshIdleGuide();
     else if (Sender.CurrentMode()->HelpContext != 0)
@@ -94,9 +96,22 @@ void TfrmMain::ModeStarted(TApplicationModeManager& Sender) {
 }
 
 void TfrmMain::ModeEnded(TApplicationModeManager& Sender) {
+    UpdateMagnifier();
     if (!Sender.CurrentMode())
         RefreshIdleGuide();
     SetHelpContext(*this, MainHelpContext);
+}
+
+bool TfrmMain::MagnifierModeIsCurrent() const {
+    TApplicationMode* Mode = FApp->ModeManager().CurrentMode();
+    return dynamic_cast<TDefiningScaleMode*>(Mode) || dynamic_cast<TDigitizingMode*>(Mode);
+}
+
+void TfrmMain::UpdateMagnifier() {
+    const bool On = MagnifierModeIsCurrent() ? FMagnifierInModes : FMagnifierElsewhere;
+    pzImage->Magnifier().SetEnabled(On);
+    const QSignalBlocker Block(actViewMagnifier);
+    actViewMagnifier->setChecked(On);
 }
 
 void TfrmMain::StatusMessageChanged() {

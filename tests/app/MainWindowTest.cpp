@@ -11,6 +11,7 @@
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/panel/KorvanePanel.h"
+#include "ui/panel/Magnifier.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -477,6 +478,27 @@ TEST_F(MainWindow, AnImageLargerThanTheWindowOpensWholeTheFirstTime) {
     Open();
     EXPECT_EQ(View().View().WindowExt, (TLongintPoint{400, 300}));
     EXPECT_EQ(View().View().ViewportExt, (TLongintPoint{400, 300}));
+}
+
+TEST_F(MainWindow, TheMagnifierIsOnWhilePointsArePlacedAndSwitchesWhereTheUserIs) {
+    Open();
+    TMagnifier& Loupe = Window->pzImage->Magnifier();
+    EXPECT_FALSE(Loupe.Enabled());
+    EXPECT_FALSE(Window->actViewMagnifier->isChecked());
+    Window->actEditDefineCoordinateSystem->Execute();
+    EXPECT_TRUE(Loupe.Enabled());
+    EXPECT_TRUE(Window->actViewMagnifier->isChecked());
+    Window->actViewMagnifier->trigger(); // off while defining ...
+    EXPECT_FALSE(Loupe.Enabled());
+    Window->actEditDefineCoordinateSystem->Execute(); // the mode ends
+    Settle();
+    ASSERT_EQ(Window->App().ModeManager().CurrentMode(), nullptr);
+    EXPECT_FALSE(Loupe.Enabled());
+    Window->actViewMagnifier->trigger(); // ... on elsewhere
+    EXPECT_TRUE(Loupe.Enabled());
+    Window->actEditDefineCoordinateSystem->Execute();
+    EXPECT_FALSE(Loupe.Enabled()); // the modes keep their own choice
+    EXPECT_FALSE(Window->actViewMagnifier->isChecked());
 }
 
 TEST_F(MainWindow, ZoomToAreaIsAModeThatEndsAfterOneZoom) {

@@ -1,6 +1,7 @@
 #include "ui/panel/KorvanePanel.h"
 
 #include "ui/panel/FollowingView.h"
+#include "ui/panel/Magnifier.h"
 #include "ui/panel/PaintBox.h"
 
 #include <QDragEnterEvent>
@@ -77,11 +78,13 @@ TKorvanePanel::TKorvanePanel(QWidget* Parent) : QWidget(Parent) {
     SetPaintBoxCursor(FView.PaintBoxCursor());
     FView.SetUsableSize(width(), height());
     FFollowingView = std::make_unique<TFollowingView>(*this);
+    FMagnifier = std::make_unique<TMagnifier>(*this);
 }
 
 TKorvanePanel::~TKorvanePanel() {
     // A beacon still shown is erased while the panel is whole.
     FFollowingView.reset();
+    FMagnifier.reset();
     EndCanvas();
     // The children go first, while the view they report to still exists.
     FView.Repaint = nullptr;
@@ -163,6 +166,7 @@ void TKorvanePanel::SetImage(QImage Image) {
 }
 
 void TKorvanePanel::ClearImage() {
+    FMagnifier->PointerLeft();
     EndCanvas();
     FImage = QImage();
     FView.ClearImage();

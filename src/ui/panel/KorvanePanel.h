@@ -20,6 +20,7 @@ class QScrollBar;
 namespace korvane {
 
 class TFollowingView;
+class TMagnifier;
 class TPaintBox;
 
 // Drawn by exclusive-or over the panel's view (the follower's beacon). While it is
@@ -104,6 +105,8 @@ public:
     // Shows the automatic runs of the lines it listens to on this panel (the main window
     // makes it a listener of every line).
     TFollowingView& FollowingView() { return *FFollowingView; }
+    // The loupe beside the pointer; off until enabled.
+    TMagnifier& Magnifier() { return *FMagnifier; }
 
     // Runs the follower's work for lines followed on this panel: DispatcherSource's
     // dispatcher (tests set one), else one on this panel's event loop.
@@ -209,6 +212,7 @@ private:
     std::unique_ptr<TQtDispatcher> FDispatcher;
     std::vector<IViewOverlay*> FOverlays;
     std::unique_ptr<TFollowingView> FFollowingView;
+    std::unique_ptr<TMagnifier> FMagnifier;
 };
 
 // NextColorIndex (i): the next display colour, 0 after the last.

@@ -1,6 +1,7 @@
+#include "ui/panel/KorvanePanel.h"
+
 #include "core/Errors.h"
 #include "image/AxisMapping.h"
-#include "ui/panel/KorvanePanel.h"
 #include "ui/panel/PaintBox.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 #include "ui/panel/KorvanePanel.h"
+
 #include "ui/panel/PaintBox.h"
 
 #include <QPixmap>

@@ -1,5 +1,6 @@
-#include "core/Errors.h"
 #include "ui/panel/KorvanePanel.h"
+
+#include "core/Errors.h"
 
 #include <algorithm>
 #include <optional>

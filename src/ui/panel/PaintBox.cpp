@@ -1,6 +1,7 @@
 #include "ui/panel/PaintBox.h"
 
 #include "ui/panel/KorvanePanel.h"
+#include "ui/panel/Magnifier.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -58,6 +59,7 @@ void TPaintBox::mouseMoveEvent(QMouseEvent* Event) {
     const TLongintPoint P = PointOf(Event);
     FOwner.FMouseDevice = P;
     FOwner.FView.MouseMove(P, ShiftOf(Event));
+    FOwner.FMagnifier->PointerAt(P);
 }
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent* Event) {
@@ -104,6 +106,7 @@ void TPaintBox::enterEvent(QEnterEvent*) {
 
 void TPaintBox::leaveEvent(QEvent*) {
     FOwner.FView.MouseLeave();
+    FOwner.FMagnifier->PointerLeft();
 }
 
 } // namespace korvane

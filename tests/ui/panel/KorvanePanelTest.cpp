@@ -1,6 +1,7 @@
 #include "ui/panel/KorvanePanel.h"
 
 #include "core/Numerics.h"
+#include "ui/panel/Magnifier.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -511,4 +512,41 @@ TEST(PanelWheel, ScrollsAndZoomsAroundThePointer) {
     EXPECT_EQ(F.Panel.View().ZoomSteps(), 0);
     EXPECT_EQ(F.View().WindowExt, (TLongintPoint{1000, 800}));
     EXPECT_EQ(F.View().ScreenToImage({At.x(), At.y()}), Under);
+}
+
+TEST(PanelMagnifier, ShowsThePixelsAroundThePointerEnlargedBesideIt) {
+    TPanelFixture F(300, 200, Pattern(250, 180));
+    TMagnifier& Loupe = F.Panel.Magnifier();
+    F.Move({40, 30});
+    EXPECT_FALSE(Loupe.Visible()); // off until enabled
+    Loupe.SetEnabled(true);
+    F.Move({40, 30});
+    ASSERT_TRUE(Loupe.Visible());
+    const TDeviceRect B = Loupe.Box();
+    EXPECT_EQ(B.Left, 40 + TMagnifier::Offset);
+    EXPECT_EQ(B.Top, 30 + TMagnifier::Offset);
+    EXPECT_EQ(Loupe.Centre(), (TLongintPoint{40, 30}));
+    // Each image pixel is a square of Zoom screen pixels; sample the middle of some squares.
+    const int Z = TMagnifier::Zoom, R = TMagnifier::Reach;
+    for (const QPoint D : {QPoint(0, 0), QPoint(-7, -7), QPoint(7, 3), QPoint(2, -5)}) {
+        const int X = B.Left + (D.x() + R) * Z + Z / 2, Y = B.Top + (D.y() + R) * Z + Z / 2;
+        EXPECT_EQ(Shown(F.Panel, X, Y) & 0xFFFFFF, qRgb(40 + D.x(), 30 + D.y(), 100) & 0xFFFFFF)
+            << D.x() << "," << D.y();
+    }
+    // The pixel under the pointer is outlined in red.
+    EXPECT_EQ(Shown(F.Panel, B.Left + R * Z - 1, B.Top + R * Z + 2) & 0xFFFFFF, 0xFF0000u);
+
+    // Near the paint box's far corner it moves to the other side of the pointer.
+    F.Move({290, 190});
+    EXPECT_EQ(Loupe.Box().Left, 290 - TMagnifier::Offset - TMagnifier::Side);
+    EXPECT_EQ(Loupe.Box().Top, 190 - TMagnifier::Offset - TMagnifier::Side);
+    // Where it was, the view shows the image again.
+    EXPECT_EQ(Shown(F.Panel, B.Left + 3, B.Top + 3) & 0xFFFFFF,
+              qRgb(B.Left + 3, B.Top + 3, 100) & 0xFFFFFF);
+
+    F.Leave();
+    EXPECT_FALSE(Loupe.Visible());
+    Loupe.SetEnabled(false);
+    F.Move({40, 30});
+    EXPECT_FALSE(Loupe.Visible());
 }
