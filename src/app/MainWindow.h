@@ -64,6 +64,9 @@ public:
     bool CloseImage();
     // Scans a page from scanner Source and opens the work on it, closing the open image first.
     void Acquire(int Source);
+    // Opens the image on the clipboard, closing the open image first; says so when the
+    // clipboard holds no image.
+    void PasteImage();
     // Rebuilds the idle guide when no mode is current.
     void RefreshIdleGuide();
     // The text of the coordinate read-out.
@@ -79,7 +82,8 @@ public:
             *actFileSaveImageAs = nullptr;
     TAction *actEditUndo = nullptr, *actEditRedo = nullptr,
             *actEditDefineCoordinateSystem = nullptr, *actEditUnits = nullptr,
-            *actEditFormats = nullptr, *actEditPaint = nullptr, *actEditPreferences = nullptr;
+            *actEditFormats = nullptr, *actEditPaint = nullptr, *actEditPreferences = nullptr,
+            *actEditPasteImage = nullptr;
     TAction *actViewZoomToArea = nullptr, *actViewActualSize = nullptr, *actViewZoomIn = nullptr,
             *actViewZoomOut = nullptr, *actViewZoomToFit = nullptr, *actViewMagnifier = nullptr,
             *actViewSeparateWindow = nullptr, *actViewShowGuide = nullptr,

@@ -78,6 +78,9 @@ const TActionEntry ActionTable[] = {
      "Save image as|Save the working image", nullptr, NoIcon, NoKind, false},
     {&TfrmMain::actFileExit, "actFileExit", "E&xit", "Exit|Exit Korvane", nullptr, NoIcon, ckExit,
      false},
+    // Our own addition: a screenshot on the clipboard becomes the image.
+    {&TfrmMain::actEditPasteImage, "actEditPasteImage", "&Paste Image",
+     "Paste image|Digitize the image on the clipboard", "Ctrl+V", NoIcon, ckOpenFile, false},
     {&TfrmMain::actEditUndo, "actEditUndo", "&Undo", "Undo|Undo last command", "Ctrl+Z",
      Standard(QStyle::SP_ArrowBack), NoKind, false},
     {&TfrmMain::actEditRedo, "actEditRedo", "&Redo", "Redo|Redo last command", "Ctrl+Y",
@@ -248,6 +251,8 @@ void TfrmMain::ConnectActions() {
     actFileClose->OnExecute = [this] { CloseImage(); };
 
     actFileSaveImageAs->OnExecute = [this] { SaveImageAs(); };
+
+    actEditPasteImage->OnExecute = [this] { PasteImage(); };
 
     actFileExit->OnExecute = [this] {
         ExecuteCommand(*FApp, std::make_unique<TExitCommand>(), {});

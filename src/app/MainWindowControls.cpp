@@ -210,6 +210,8 @@ void TfrmMain::CreateMenus() {
     mnuEdit->addAction(actEditUndo);
     mnuEdit->addAction(actEditRedo);
     mnuEdit->addSeparator();
+    mnuEdit->addAction(actEditPasteImage);
+    mnuEdit->addSeparator();
     mnuEdit->addAction(actEditDefineCoordinateSystem);
     mnuEdit->addAction(actEditUnits);
     mnuEdit->addAction(actEditFormats);

@@ -14,6 +14,7 @@
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/panel/KorvanePanel.h"
 
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -79,6 +80,20 @@ void TfrmMain::Acquire(int Source) {
         return;
     ExecuteCommand(*FApp, std::make_unique<TAcquireCommand>(),
                    {static_cast<std::int32_t>(Source), pzImage});
+}
+
+void TfrmMain::PasteImage() {
+    const QImage Image = QGuiApplication::clipboard()->image();
+    if (Image.isNull()) {
+        FApp->Prompter().Ask(EMessageKind::Information,
+                             "The clipboard holds no image. Copy a picture or take a screenshot "
+                             "to the clipboard first.",
+                             mbOK);
+        return;
+    }
+    if (FApp->FileIsOpen() && !CloseImage())
+        return;
+    ExecuteCommand(*FApp, std::make_unique<TPasteImageCommand>(), {&Image, pzImage});
 }
 
 // The window follows the work on an image opening and closing.

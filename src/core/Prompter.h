@@ -52,6 +52,9 @@ public:
         return EMessageAnswer::OK;
     }
 
+    // Adds an answer after the scripted ones.
+    void Queue(EMessageAnswer Answer) { FAnswers.push_back(Answer); }
+
     std::vector<TQuestion> Asked;
 
 private:

@@ -14,6 +14,7 @@
 #include "ui/panel/Magnifier.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
@@ -499,6 +500,37 @@ TEST_F(MainWindow, TheMagnifierIsOnWhilePointsArePlacedAndSwitchesWhereTheUserIs
     Window->actEditDefineCoordinateSystem->Execute();
     EXPECT_FALSE(Loupe.Enabled()); // the modes keep their own choice
     EXPECT_FALSE(Window->actViewMagnifier->isChecked());
+}
+
+TEST_F(MainWindow, APastedImageIsDigitizedAndItsWorkComesBackWhenPastedAgain) {
+    QGuiApplication::clipboard()->clear();
+    Window->actEditPasteImage->Execute();
+    ASSERT_EQ(Prompter.Asked.size(), 1u);
+    EXPECT_EQ(Prompter.Asked[0].Kind, EMessageKind::Information);
+    EXPECT_FALSE(Window->App().FileIsOpen());
+
+    // A screenshot with a transparent corner: transparency becomes white.
+    QImage Shot(400, 300, QImage::Format_ARGB32);
+    Shot.fill(qRgb(20, 40, 60));
+    Shot.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    QGuiApplication::clipboard()->setImage(Shot);
+    Window->actEditPasteImage->Execute();
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    const QImage& Working = Window->pzImage->Image();
+    EXPECT_EQ(Working.format(), QImage::Format_RGB888);
+    EXPECT_EQ(Working.size(), QSize(400, 300));
+    EXPECT_EQ(Working.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(Working.pixel(5, 5) & 0xFFFFFF, qRgb(20, 40, 60) & 0xFFFFFF);
+    EXPECT_EQ(Window->windowTitle().left(13), "Pasted image ");
+
+    // Its work is kept: the coordinate system comes back with the same picture.
+    Define();
+    ASSERT_TRUE(Window->pzImage->ScaleDefined());
+    Prompter.Queue(EMessageAnswer::Yes); // save the changes
+    ASSERT_TRUE(Window->CloseImage());
+    Window->actEditPasteImage->Execute();
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    EXPECT_TRUE(Window->pzImage->ScaleDefined());
 }
 
 TEST_F(MainWindow, ZoomToAreaIsAModeThatEndsAfterOneZoom) {

@@ -1,7 +1,9 @@
 #include "ui/modes/KorvaneCommands.h"
 
+#include "core/MessageDigests.h"
 #include "document/Parameters.h"
 #include "image/ImageFormats.h"
+#include "image/ImageModel.h"
 #include "image/PanelScale.h"
 #include "image/ScaleSystem.h"
 #include "image/Scanner.h"
@@ -12,6 +14,7 @@
 #include "ui/panel/KorvanePanel.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 
 namespace korvane {
 
@@ -125,6 +128,34 @@ void TAcquireCommand::Execute(const TArgumentList& Arguments) {
         Image = TScanner::Instance().Acquire(Source);
     }
     OpenWork(Korvane, Panel, std::move(Image.Image), nullptr);
+}
+
+std::string PastedImageName(const QImage& Working) {
+    TRipeMD160 Digest;
+    const std::int32_t Size[2] = {Working.width(), Working.height()};
+    Digest.Update(Size, sizeof Size);
+    const std::size_t Row = static_cast<std::size_t>(Working.width()) * 3;
+    for (int Y = 0; Y < Working.height(); ++Y)
+        Digest.Update(Working.constScanLine(Y), Row);
+    return "Pasted image " + DigestToHex(Digest.Final()).substr(0, 16);
+}
+
+void TPasteImageCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneApplication& Korvane = App("TPasteImageCommand.Execute");
+    if (Korvane.FileIsOpen())
+        throw EAssertion("TPasteImageCommand.Execute");
+    TKorvaneCommand::Execute(Arguments);
+    const QImage* Pasted = Arguments.Object<QImage>(0);
+    TKorvanePanel& Panel = PanelOf(Arguments, 1, "TPasteImageCommand.Execute");
+    if (!Pasted || Pasted->isNull())
+        throw EAssertion("TPasteImageCommand.Execute: no image");
+    QImage Image = NewWorkingImage(Pasted->width(), Pasted->height(), "Pasted");
+    {
+        QPainter Painter(&Image); // over the white of the new working image
+        Painter.drawImage(0, 0, *Pasted);
+    }
+    const std::string Name = PastedImageName(Image);
+    OpenWork(Korvane, Panel, std::move(Image), &Name);
 }
 
 void TOpenFileCommand::Execute(const TArgumentList& Arguments) {

@@ -5,6 +5,7 @@
 #include "interaction/ApplicationCommands.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 
+#include <QImage>
 #include <memory>
 #include <string>
 
@@ -45,6 +46,21 @@ public:
     bool CanUndo() const override { return false; }
     TRequirements Requirements() const override { return rqFile; }
 };
+
+// Opens an image taken from the clipboard (a screenshot) as the work's image. Its work is
+// kept like a file's, under a name made from its pixels ("Pasted image 0123456789abcdef"),
+// so pasting the same picture again brings it back. Arguments: [0] the image (QImage, any
+// format; transparency is laid over white), [1] the image panel. No image may be open.
+class TPasteImageCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqFile; }
+};
+
+// The name the work on a pasted image is kept under: "Pasted image " and the first sixteen
+// hexadecimal digits of the digest of its working pixels (size and rows).
+std::string PastedImageName(const QImage& Working);
 
 // Opens an image file. Arguments: [0] the file name (std::string), [1] the image panel, and
 // optionally [2] the file's image, read already (TWorkingImage, taken over). No image may be
