@@ -5,9 +5,12 @@
 #include "app/MainWindow.h"
 #include "core/Prompter.h"
 #include "document/Digitizations.h"
+#include "image/PanelScale.h"
+#include "image/ScaleSystem.h"
 #include "output/CurveIterators.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/dialogs/ExportDialog.h"
+#include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/panel/KorvanePanel.h"
 
@@ -428,6 +431,203 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
     EXPECT_EQ(Pasted, FromCliBytes);
 
     Prompter.Asked.clear();
+    Window.reset();
+    SetExceptionHandler(nullptr);
+    fs::remove_all(Dir);
+}
+
+// Answers the scale-point dialogs from a list; the clicks themselves are real.
+class TScalePointAnswers : public IKorvaneDialogs {
+public:
+    std::vector<TScalePointAnswer> Answers;
+    bool AskScalePoint(const QString&, bool, QPoint, TScalePointAnswer& Answer) override {
+        if (Answers.empty())
+            return false;
+        Answer = Answers.front();
+        Answers.erase(Answers.begin());
+        return true;
+    }
+    bool AskUnits(TStringPoint&) override { return false; }
+    bool AskFormats(TCoordFormatPair&) override { return false; }
+    bool RunExportDialog(TfrmExportData&) override { return false; }
+    bool AskSaveFileName(const TSaveFileQuestion&, QString&) override { return false; }
+    bool AskOpenFileName(const QString&, const QString&, const QString&, QString&) override {
+        return false;
+    }
+};
+
+// Runs a shell command line, collecting its output; false when it fails.
+bool RunCommand(const std::string& Command, std::string& Output) {
+    FILE* Pipe = ::popen(Command.c_str(), "r");
+    if (!Pipe)
+        return false;
+    char Buffer[4096];
+    std::size_t N;
+    while ((N = std::fread(Buffer, 1, sizeof Buffer, Pipe)) > 0)
+        Output.append(Buffer, N);
+    return ::pclose(Pipe) == 0;
+}
+
+TEST(KorvaneWindow, ZoomsBackExactlyCopiesTheGridAndPastesAScreenshot) {
+    const std::string Case = "p01_clean_black_1px";
+    const fs::path CaseDir = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" / Case;
+    QFile TruthFile(QString::fromStdString((CaseDir / "truth.json").string()));
+    ASSERT_TRUE(TruthFile.open(QIODevice::ReadOnly));
+    const QJsonObject Axes =
+        QJsonDocument::fromJson(TruthFile.readAll()).object()["axes"].toObject();
+    const auto Pixel = [&](const char* Key) {
+        const QJsonArray A = Axes[Key].toObject()["pixel"].toArray();
+        return TLongintPoint{A[0].toInt(), A[1].toInt()};
+    };
+    const std::vector<TLongintPoint> Aims{Pixel("first"), Pixel("skew"), Pixel("second"),
+                                          {200, 200},     {300, 250},    {400, 300}};
+
+    const fs::path Dir = TempFolder("zoom");
+    TScriptedPrompter Prompter;
+    TScalePointAnswers Dialogs;
+    Dialogs.Answers = {{0, 0, false, false}, {10, 5, false, false}};
+    std::vector<std::string> Errors;
+    SetExceptionHandler([&](const std::exception& E) { Errors.push_back(E.what()); });
+    auto Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
+    Window->resize(1300, 900);
+    Window->move(0, 0);
+    Window->show();
+    Window->activateWindow();
+    ASSERT_TRUE(PumpUntil([&] { return Window->windowHandle()->isExposed(); }, 20));
+    Window->OpenImage(QString::fromStdString((CaseDir / (Case + ".png")).string()));
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    PumpUntil([] { return false; }, 1);
+    const TLongintPoint StartExtent = Window->pzImage->CurrentScaleSystem().WindowExt;
+    const QRect EditTitle = Window->menuBar()->actionGeometry(Window->mnuEdit->menuAction());
+    const QPoint EditMenu = Window->menuBar()->mapToGlobal(EditTitle.center());
+
+    // What the main thread sees, for the script: the zoom steps, where the aimed image
+    // pixels are on the screen now, and how far the work has come.
+    std::atomic<int> Steps{0};
+    std::atomic<bool> Defined{false}, GridReady{false}, Pasted{false}, Done{false};
+    std::mutex Lock;
+    std::vector<QPoint> Targets(Aims.size());
+    const fs::path Shot = Dir / "screenshot.png";
+    QImage Picture(120, 90, QImage::Format_RGB888);
+    Picture.fill(qRgb(10, 200, 30));
+    Picture.setPixel(7, 5, qRgb(250, 0, 0));
+    ASSERT_TRUE(Picture.save(QString::fromStdString(Shot.string())));
+
+    std::string Failed, Clipboard;
+    const std::string WindowId = std::to_string(Window->winId());
+    std::thread Script([&] {
+        const auto Step = [&](bool Ok, const char* What) {
+            if (!Ok && Failed.empty())
+                Failed = What;
+            return Ok;
+        };
+        const auto Until = [](const std::function<bool()>& Ready) {
+            for (int I = 0; I < 300 && !Ready(); ++I)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            return Ready();
+        };
+        const auto Click = [&](std::size_t I) {
+            QPoint P;
+            {
+                std::lock_guard<std::mutex> Guard(Lock);
+                P = Targets[I];
+            }
+            return Xdotool("mousemove --sync " + std::to_string(P.x()) + " " +
+                           std::to_string(P.y()) + " click 1");
+        };
+        const auto Key = [&](const char* Keys, int ThenSteps) {
+            return Xdotool(std::string("key ") + Keys) &&
+                   Until([&] { return Steps.load() == ThenSteps; });
+        };
+        [&] {
+            if (!Step(Xdotool("windowfocus --sync " + WindowId), "focusing the window") ||
+                !Step(Key("ctrl+o", -1), "zooming out") || !Step(Key("ctrl+o", -2), "again") ||
+                !Step(Key("ctrl+i", -1), "zooming in") || !Step(Key("ctrl+i", 0), "again"))
+                return;
+            const std::string Menu =
+                std::to_string(EditMenu.x()) + " " + std::to_string(EditMenu.y());
+            if (!Step(Xdotool("mousemove --sync " + Menu + " click 1"), "the Edit menu") ||
+                !Step(Xdotool("key d"), "Define Coordinate System") ||
+                !Step(Click(0), "the first point") || !Step(Click(1), "the skew point") ||
+                !Step(Click(2), "the second point") ||
+                !Step(Until([&] { return Defined.load(); }), "the coordinate system"))
+                return;
+            if (!Step(Click(3), "scatter point 1") || !Step(Click(4), "scatter point 2") ||
+                !Step(Click(5), "scatter point 3") ||
+                !Step(Until([&] { return GridReady.load(); }), "the grid with the focus") ||
+                !Step(Xdotool("key ctrl+c"), "Ctrl+C") ||
+                !Step(RunCommand("sleep 0.5; timeout 20 xclip -o -selection clipboard", Clipboard),
+                      "another program reading the clipboard"))
+                return;
+            // Another program offers a picture; Ctrl+V in the window takes it.
+            const std::string Offer =
+                "timeout 20 xclip -selection clipboard -t image/png -i '" + Shot.string() + "'";
+            if (!Step(std::system(Offer.c_str()) == 0, "another program offering an image") ||
+                !Step(Xdotool("windowfocus --sync " + WindowId), "back to the window") ||
+                !Step(Xdotool("key ctrl+v"), "Ctrl+V") ||
+                !Step(Until([&] { return Pasted.load(); }), "the pasted image"))
+                return;
+        }();
+        Done = true;
+    });
+    // The chart's work is not kept when the paste closes it.
+    Prompter.Queue(EMessageAnswer::No);
+    TLongintPoint DefinedAt{};
+    std::vector<TLongintPoint> DefinedPoints;
+    const bool InTime = PumpUntil(
+        [&] {
+            TKorvanePanel& Panel = *Window->pzImage;
+            Steps = Panel.View().ZoomSteps();
+            {
+                std::lock_guard<std::mutex> Guard(Lock);
+                const QPoint Origin = Panel.PaintBox()->mapToGlobal(QPoint(0, 0));
+                for (std::size_t I = 0; I < Aims.size(); ++I) {
+                    // ImageToScreen answers the middle of the pixel's block; its top-left
+                    // screen pixel is the one that shows the image pixel at any zoom.
+                    const TScaleSystem& V = Panel.CurrentScaleSystem();
+                    const TLongintPoint S = V.ImageToScreen(Aims[I]);
+                    Targets[I] = Origin + QPoint(S.X - V.HalfStep().X, S.Y - V.HalfStep().Y);
+                }
+            }
+            if (!Defined && Panel.ScaleDefined()) {
+                DefinedAt = Panel.CurrentScaleSystem().WindowExt;
+                const TScaleSystem& D = Panel.Scale().DefinedScaleSystem();
+                DefinedPoints = {D.FirstPoint, D.SkewPoint, D.SecondPoint};
+                Window->actDigitizeNewScatter->trigger();
+                Defined = true;
+            }
+            const auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());
+            if (Defined && !GridReady && Scatter && Scatter->Count() == 3) {
+                Window->dgDigData->setFocus();
+                GridReady = true;
+            }
+            Pasted = Window->App().FileIsOpen() && Panel.Image().size() == QSize(120, 90);
+            return Done.load();
+        },
+        150);
+    if (!InTime)
+        for (int I = 0; I < 3; ++I)
+            Xdotool("key Escape");
+    Script.join();
+
+    EXPECT_TRUE(InTime);
+    EXPECT_TRUE(Failed.empty()) << "failed at: " << Failed;
+    EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : Errors.front());
+    // Out twice and in twice is exactly where the view started; the clicks then put the
+    // reference points on the truth's pixels.
+    EXPECT_EQ(DefinedAt, StartExtent);
+    ASSERT_EQ(DefinedPoints.size(), 3u);
+    for (std::size_t I = 0; I < 3; ++I)
+        EXPECT_EQ(DefinedPoints[I], Aims[I]) << "reference point " << I;
+    // The grid's three points as another program reads them off the clipboard.
+    const QStringList Lines = QString::fromStdString(Clipboard).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(Lines.size(), 4) << Clipboard;
+    EXPECT_EQ(Lines[0], "X\tY");
+    // The pasted picture is the image now.
+    ASSERT_TRUE(Pasted);
+    EXPECT_EQ(Window->pzImage->Image().pixel(7, 5) & 0xFFFFFF, 0xFA0000u);
+    EXPECT_EQ(Window->pzImage->Image().pixel(8, 5) & 0xFFFFFF, qRgb(10, 200, 30) & 0xFFFFFFu);
+
     Window.reset();
     SetExceptionHandler(nullptr);
     fs::remove_all(Dir);
