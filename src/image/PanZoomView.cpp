@@ -186,12 +186,7 @@ void TPanZoomView::ZoomBy(double Factor) {
     };
     V.WindowExt = {Scaled(V.WindowExt.X, Factor), Scaled(V.WindowExt.Y, Factor)};
     LimitZoom();
-    FScale.RebuildCurrentScale();
-    UpdateScrollBars();
-    Fire(ResetPenWidth);
-    if (FUseSpanningCursor)
-        Fire(Repaint);
-    Fire(OnZoomOut);
+    ZoomChanged();
 }
 
 namespace {
@@ -217,6 +212,15 @@ std::optional<std::int32_t> SteppedExtent(std::int32_t Extent, std::int32_t Step
 
 } // namespace
 
+void TPanZoomView::ZoomChanged() {
+    FScale.RebuildCurrentScale();
+    UpdateScrollBars();
+    Fire(ResetPenWidth);
+    if (FUseSpanningCursor)
+        Fire(Repaint);
+    Fire(OnZoomOut);
+}
+
 bool TPanZoomView::ZoomStep(std::int32_t Steps) {
     TScaleSystem& V = FScale.CurrentScaleSystem();
     if (V.WindowExt != FZoomSet) {
@@ -235,12 +239,7 @@ bool TPanZoomView::ZoomStep(std::int32_t Steps) {
         return false; // at the limit already: the step count stays where the view is
     FZoomSteps = Target;
     FZoomSet = V.WindowExt;
-    FScale.RebuildCurrentScale();
-    UpdateScrollBars();
-    Fire(ResetPenWidth);
-    if (FUseSpanningCursor)
-        Fire(Repaint);
-    Fire(OnZoomOut);
+    ZoomChanged();
     return true;
 }
 

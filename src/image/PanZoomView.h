@@ -308,6 +308,8 @@ private:
     void SaveState();
     void RestoreState(EStateKind Kind);
     void DoSetZoomingIn(bool Value);
+    // After the window extents changed by a factor or a step: the mapping, the bars, the pen.
+    void ZoomChanged();
     void DoSetPainting(bool Value);
     void DoSetPanning(bool Value);
     void DoSetSelecting(bool Value);

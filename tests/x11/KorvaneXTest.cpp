@@ -8,6 +8,7 @@
 #include "image/PanelScale.h"
 #include "image/ScaleSystem.h"
 #include "output/CurveIterators.h"
+#include "support/WaveChartWindow.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/KorvaneDialogs.h"
@@ -47,6 +48,18 @@ using Clock = std::chrono::steady_clock;
 bool Xdotool(const std::string& Arguments) {
     const std::string Command = "timeout 30 xdotool " + Arguments + " >/dev/null 2>&1";
     return std::system(Command.c_str()) == 0;
+}
+
+// Runs a shell command line, collecting its output; false when it fails.
+bool RunCommand(const std::string& Command, std::string& Output) {
+    FILE* Pipe = ::popen(Command.c_str(), "r");
+    if (!Pipe)
+        return false;
+    char Buffer[4096];
+    std::size_t N;
+    while ((N = std::fread(Buffer, 1, sizeof Buffer, Pipe)) > 0)
+        Output.append(Buffer, N);
+    return ::pclose(Pipe) == 0;
 }
 
 // Keeps the event loop running until Done or the time is up.
@@ -384,19 +397,9 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
                 !Step(Xdotool("key Return"), "Export to the clipboard"))
                 return;
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            const auto Run = [](const std::string& Command, std::string& Output) {
-                FILE* Pipe = ::popen(Command.c_str(), "r");
-                if (!Pipe)
-                    return false;
-                char Buffer[4096];
-                std::size_t N;
-                while ((N = std::fread(Buffer, 1, sizeof Buffer, Pipe)) > 0)
-                    Output.append(Buffer, N);
-                return ::pclose(Pipe) == 0;
-            };
-            Step(Run("timeout 20 xclip -o -selection clipboard -t TARGETS", Targets),
+            Step(RunCommand("timeout 20 xclip -o -selection clipboard -t TARGETS", Targets),
                  "xclip asking for the clipboard's formats");
-            Step(Run("timeout 20 xclip -o -selection clipboard -t UTF8_STRING", Pasted),
+            Step(RunCommand("timeout 20 xclip -o -selection clipboard -t UTF8_STRING", Pasted),
                  "xclip reading the clipboard");
         }();
         if (!Failed.empty())
@@ -436,38 +439,6 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
     fs::remove_all(Dir);
 }
 
-// Answers the scale-point dialogs from a list; the clicks themselves are real.
-class TScalePointAnswers : public IKorvaneDialogs {
-public:
-    std::vector<TScalePointAnswer> Answers;
-    bool AskScalePoint(const QString&, bool, QPoint, TScalePointAnswer& Answer) override {
-        if (Answers.empty())
-            return false;
-        Answer = Answers.front();
-        Answers.erase(Answers.begin());
-        return true;
-    }
-    bool AskUnits(TStringPoint&) override { return false; }
-    bool AskFormats(TCoordFormatPair&) override { return false; }
-    bool RunExportDialog(TfrmExportData&) override { return false; }
-    bool AskSaveFileName(const TSaveFileQuestion&, QString&) override { return false; }
-    bool AskOpenFileName(const QString&, const QString&, const QString&, QString&) override {
-        return false;
-    }
-};
-
-// Runs a shell command line, collecting its output; false when it fails.
-bool RunCommand(const std::string& Command, std::string& Output) {
-    FILE* Pipe = ::popen(Command.c_str(), "r");
-    if (!Pipe)
-        return false;
-    char Buffer[4096];
-    std::size_t N;
-    while ((N = std::fread(Buffer, 1, sizeof Buffer, Pipe)) > 0)
-        Output.append(Buffer, N);
-    return ::pclose(Pipe) == 0;
-}
-
 TEST(KorvaneWindow, ZoomsBackExactlyCopiesTheGridAndPastesAScreenshot) {
     const std::string Case = "p01_clean_black_1px";
     const fs::path CaseDir = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" / Case;
@@ -484,7 +455,7 @@ TEST(KorvaneWindow, ZoomsBackExactlyCopiesTheGridAndPastesAScreenshot) {
 
     const fs::path Dir = TempFolder("zoom");
     TScriptedPrompter Prompter;
-    TScalePointAnswers Dialogs;
+    TWaveDialogs Dialogs; // the scale points typed; the clicks themselves are real
     Dialogs.Answers = {{0, 0, false, false}, {10, 5, false, false}};
     std::vector<std::string> Errors;
     SetExceptionHandler([&](const std::exception& E) { Errors.push_back(E.what()); });
