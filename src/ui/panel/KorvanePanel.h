@@ -113,6 +113,10 @@ public:
     IUiDispatcher& Dispatcher();
     std::function<IUiDispatcher&()> DispatcherSource;
 
+    // Called with the image rectangle a stroke of the pen is about to change, before it
+    // changes it (the paint command keeps those pixels for Undo).
+    std::function<void(const QRect& ImageRect)> BeforePainting;
+
     // The pen. SetPaintMode raises EKorvane "Invalid paint mode: %d" outside 0..2.
     int PaintMode() const { return FPaintMode; }
     void SetPaintMode(int Mode);

@@ -94,6 +94,8 @@ void TKorvanePanel::DrawStroke(TLongintPoint From, TLongintPoint To) {
         FImage.rect();
     if (Box.isEmpty())
         return;
+    if (BeforePainting)
+        BeforePainting(Box);
     // The pen's coverage, drawn as a mask, so that every mode changes exactly these pixels.
     // The pen runs through the pixels' centres; a stroke that does not move leaves a round dot.
     QImage Mask(Box.size(), QImage::Format_Grayscale8);
