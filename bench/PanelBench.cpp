@@ -1,9 +1,18 @@
 // Composing the image panel's whole view: a 10000 x 10000 working image in a panel of about
-// 1200 x 800 at actual size, at zoom 4 and at zoom 16, scrolled into the image's middle.
+// 1200 x 800 at actual size, at zoom 4 and at zoom 16, scrolled into the image's middle; and
+// one stroke of the pen there (a 200-pixel drag in 20 mouse moves, pen width 5), painted,
+// shown and kept for Undo by the paint command, at actual size and at zoom 16.
 
+#include "core/Prompter.h"
+#include "image/PanelScale.h"
+#include "interaction/KorvaneApplication.h"
+#include "ui/modes/PaintCommand.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMouseEvent>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 
@@ -47,6 +56,45 @@ void BM_RepaintImage(benchmark::State& State) {
 }
 BENCHMARK(BM_RepaintImage)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
+TKorvaneApplication* GApp = nullptr;
+
+void Move(TKorvanePanel& P, QPoint At) {
+    QMouseEvent Event(QEvent::MouseMove, QPointF(At), P.PaintBox()->mapToGlobal(QPointF(At)),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(P.PaintBox(), &Event);
+}
+
+void BM_PaintStroke(benchmark::State& State) {
+    TKorvanePanel& P = *GPanel;
+    P.View().ResetView();
+    if (State.range(0) > 1)
+        P.View().ZoomBy(1.0 / static_cast<double>(State.range(0)));
+    P.View().ScrollHorizontally(ImageSize / 2);
+    P.View().ScrollVertically(ImageSize / 2);
+    P.SetPenWidth(5);
+    P.View().SetPainting(true);
+    std::int64_t Stored = 0;
+    for (auto _ : State) {
+        TPaintCommand Command;
+        Command.SetApplication(*GApp);
+        Command.Execute({&P});
+        P.View().SetPenDown(true);
+        for (int I = 0; I <= 20; ++I) {
+            const QPoint At(300 + 10 * I, 300 + (I % 3));
+            Move(P, At);
+            const TLongintPoint Pixel = P.CurrentScaleSystem().ScreenToImage({At.x(), At.y()});
+            Command.AddPaintPoint(Pixel);
+        }
+        P.View().SetPenDown(false);
+        Command.Finish();
+        Stored = static_cast<std::int64_t>(
+            QFileInfo(QString::fromStdString(Command.TempFileName())).size());
+    }
+    P.View().SetPainting(false);
+    State.counters["file_bytes"] = static_cast<double>(Stored);
+}
+BENCHMARK(BM_PaintStroke)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -60,9 +108,19 @@ int main(int argc, char** argv) {
         Panel.resize(1200, 800);
         Panel.show();
         Panel.SetImage(LargeImage());
+        // An application with the image open, for the paint command's changed-image flag.
+        TScriptedPrompter Prompter;
+        struct TNoRecord : IScaleRecordOwner {
+            void LoadScaleRecord(TStream&) override {}
+            void SaveScaleRecord(TStream&) const override {}
+        } Record;
+        TKorvaneApplication Korvane(QDir::tempPath().toStdString(), Prompter);
+        Korvane.NewFile(Record);
         GPanel = &Panel;
+        GApp = &Korvane;
         benchmark::RunSpecifiedBenchmarks();
         GPanel = nullptr;
+        GApp = nullptr;
     }
     benchmark::Shutdown();
     return 0;
