@@ -399,6 +399,13 @@ void TfrmMain::ConnectActions() {
             throw;
         }
     };
+    actDataSelectByArea->OnExecute = [this] {
+        TDigitization* Current = CurrentDigitization();
+        if (!Current)
+            throw EAssertion("actDataSelectByAreaExecute");
+        FApp->ModeManager().StartMode(TSelectingMode::Class(),
+                                      {pzImage, Current, actDataSelectByArea});
+    };
     actDataSelectAll->OnExecute = [this] {
         TDigitization* Current = CurrentDigitization();
         if (!Current)

@@ -295,6 +295,49 @@ TEST_F(Digitizing, ScatterClicksAddPointsAndAClickOnAPointRemovesIt) {
     EXPECT_EQ(Scatter->Count(), 4);
 }
 
+TEST_F(Digitizing, SelectByAreaMakesAddsToAndTakesFromTheSelection) {
+    Window->actDigitizeNewScatter->Execute();
+    auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());
+    ASSERT_NE(Scatter, nullptr);
+    for (const int X : {100, 200, 300, 400})
+        Click(X, 150);
+    ASSERT_EQ(Scatter->Count(), 4);
+    Window->App().SetFileIsDirty(false);
+    ASSERT_TRUE(Window->actDataSelectByArea->isEnabled());
+    Window->actDataSelectByArea->Execute();
+    auto* Mode = dynamic_cast<TSelectingMode*>(Window->App().ModeManager().CurrentMode());
+    ASSERT_NE(Mode, nullptr);
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "SELECTING: Drag and release to define selection area.");
+    EXPECT_EQ(Window->actDataSelectByArea->text(), "Stop Se&lect By Area");
+    const auto Drag = [&](int FromX, int ToX, Qt::KeyboardModifiers Shift) {
+        std::uint16_t Key = Shift & Qt::ShiftModifier ? 16 : Shift & Qt::ControlModifier ? 17 : 0;
+        Mode->KeyDown(nullptr, Key, Shift);
+        View().MouseDown({FromX, 100}, 1, 0);
+        View().MouseMove({ToX, 200}, 0);
+        View().MouseUp({ToX, 200}, 1, 0);
+        Key = 0;
+        Mode->KeyUp(nullptr, Key, Qt::NoModifier);
+    };
+    const auto Selected = [&] { return Scatter->Selection().SortedItems(); };
+    // A plain drag: a new selection of the points inside.
+    Drag(50, 250, Qt::NoModifier);
+    EXPECT_EQ(Selected(), (std::vector<std::int32_t>{0, 1}));
+    EXPECT_TRUE(Window->App().FileIsDirty());
+    Drag(350, 450, Qt::NoModifier); // starts again
+    EXPECT_EQ(Selected(), (std::vector<std::int32_t>{3}));
+    Drag(150, 250, Qt::ShiftModifier); // adds
+    EXPECT_EQ(Selected(), (std::vector<std::int32_t>{1, 3}));
+    Drag(50, 450, Qt::ControlModifier); // takes away what is inside
+    EXPECT_TRUE(Selected().empty());
+    // Nothing of it is a step of the history; Escape ends the mode, the scatter's resumes.
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Add Point");
+    std::uint16_t Escape = 27;
+    Mode->KeyDown(nullptr, Escape, Qt::NoModifier);
+    Settle();
+    EXPECT_NE(dynamic_cast<TScatterMode*>(Window->App().ModeManager().CurrentMode()), nullptr);
+}
+
 TEST_F(Digitizing, ScatterSelectionsSortsAndDeletingTheSelection) {
     Window->actDigitizeNewScatter->Execute();
     auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());

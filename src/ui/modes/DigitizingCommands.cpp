@@ -5,6 +5,7 @@
 #include "document/PointSelections.h"
 #include "follower/Predictors.h"
 #include "follower/VectorizerInitialConditions.h"
+#include "image/PanZoomView.h"
 #include "interaction/KorvaneApplication.h"
 #include "output/ApproximatorParams.h"
 #include "ui/modes/DigitizingModes.h"
@@ -388,6 +389,24 @@ void TSelectAllCommand::Execute(const TArgumentList& Arguments) {
 void TSelectNoneCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
     Required<TDigitization>(Arguments, 0, "TSelectNoneCommand.Execute").Selection().Clear();
+}
+
+void TSelectByAreaCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TDigitization& D = Required<TDigitization>(Arguments, 0, "TSelectByAreaCommand.Execute");
+    const auto& Area = Required<TQuadrilateral>(Arguments, 1, "TSelectByAreaCommand.Execute");
+    Apply(D, Area.Corners);
+    App("TSelectByAreaCommand.Execute").SetFileIsDirty(true);
+}
+
+void TSelectByAreaCommand::Apply(TDigitization& Digitization,
+                                 const std::array<TDoublePoint, 4>& Area) {
+    Digitization.SelectInQuadrangle(Area);
+}
+
+void TDeselectByAreaCommand::Apply(TDigitization& Digitization,
+                                   const std::array<TDoublePoint, 4>& Area) {
+    Digitization.DeselectInQuadrangle(Area);
 }
 
 TDeleteSelectedScatterDataCommand::TDeleteSelectedScatterDataCommand() = default;

@@ -3,6 +3,7 @@
 #include "core/DoublePoints.h"
 #include "interaction/ApplicationCommands.h"
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -305,6 +306,24 @@ public:
     void Execute(const TArgumentList& Arguments) override;
     bool CanUndo() const override { return false; }
     TRequirements Requirements() const override { return rqDigitization; }
+};
+
+// Selects the output points inside an area of the image, adding them to the selection.
+// Arguments: [0] the data set, [1] the area (TQuadrilateral, in real values). Not undoable.
+class TSelectByAreaCommand : public TKorvaneCommand {
+public:
+    void Execute(const TArgumentList& Arguments) override;
+    bool CanUndo() const override { return false; }
+    TRequirements Requirements() const override { return rqDigitization; }
+
+protected:
+    virtual void Apply(TDigitization& Digitization, const std::array<TDoublePoint, 4>& Area);
+};
+
+// Takes the output points inside an area out of the selection. Arguments as above.
+class TDeselectByAreaCommand : public TSelectByAreaCommand {
+protected:
+    void Apply(TDigitization& Digitization, const std::array<TDoublePoint, 4>& Area) override;
 };
 
 // Deletes a scatter's selected points, keeping points and selection for undo.

@@ -1,10 +1,13 @@
 #include "ui/modes/KorvaneModes.h"
 
+#include "document/Digitizations.h"
 #include "document/Parameters.h"
+#include "document/PointSelections.h"
 #include "image/ScaleSystem.h"
 #include "interaction/ApplicationParameters.h"
 #include "interaction/KorvaneApplication.h"
 #include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
@@ -312,6 +315,109 @@ void TZoomingMode::FillGuide() {
     GuideContainer->AddText("Define the zoom area by dragging the mouse on the image. The image "
                             "will zoom to the area that you draw. Cancel this action by pressing "
                             "Escape.");
+}
+
+// ---------------------------------------------------------------------------------------------
+// TSelectingMode
+
+namespace {
+
+// The panel's cursors for a new selection, adding to it and taking away from it.
+constexpr std::int16_t CursorSelect = 9;
+constexpr std::int16_t CursorPlus = 6;
+constexpr std::int16_t CursorMinus = 7;
+
+} // namespace
+
+const TModeClass& TSelectingMode::Class() {
+    static const TModeClass Result = TModeClass::Of<TSelectingMode, TKorvaneMode>("TSelectingMode");
+    return Result;
+}
+
+TSelectingMode::TSelectingMode() {
+    HelpContext = 1900;
+    EndsOnEscape = true;
+}
+
+void TSelectingMode::ReadArguments() {
+    Panel = Arguments().Object<TKorvanePanel>(0);
+    Digitization = Arguments().Object<TDigitization>(1);
+    Action = Arguments().Object<TAction>(2);
+    if (!Panel || !Digitization)
+        throw EAssertion("TSelectingMode: no image panel or data set");
+}
+
+void TSelectingMode::Start(const TArgumentList& Arguments) {
+    TKorvaneMode::Start(Arguments);
+    TPanZoomView& View = Panel->View();
+    View.UseProportionalRubberBand = false;
+    View.OnSelectArea = [this](const TDeviceRect&, const TQuadrilateral& Area) {
+        SelectArea(Area);
+    };
+    View.SetSelecting(true);
+    if (Action) {
+        Action->setText("Stop Se&lect By Area");
+        Action->SetHint("Stop selecting by area|Stop selecting by area");
+    }
+    App().SetStatusMessage("SELECTING: Drag and release to define selection area.");
+    View.SetPaintBoxCursor(CursorSelect);
+}
+
+void TSelectingMode::Stop() {
+    TKorvaneMode::Stop();
+    TPanZoomView& View = Panel->View();
+    View.OnSelectArea = nullptr;
+    View.SetSelecting(false);
+    View.SetPaintBoxCursor(CursorBasic);
+}
+
+void TSelectingMode::ShowShiftCursor(Qt::KeyboardModifiers Shift) {
+    if (Panel->View().RubberBandActive())
+        return;
+    const bool ShiftHeld = Shift & Qt::ShiftModifier, CtrlHeld = Shift & Qt::ControlModifier;
+    const bool Other = Shift & Qt::AltModifier;
+    if (ShiftHeld && !CtrlHeld && !Other)
+        Panel->View().SetPaintBoxCursor(CursorPlus);
+    else if (CtrlHeld && !ShiftHeld && !Other)
+        Panel->View().SetPaintBoxCursor(CursorMinus);
+    else if (!ShiftHeld && !CtrlHeld)
+        Panel->View().SetPaintBoxCursor(CursorSelect);
+}
+
+void TSelectingMode::KeyDown(QObject* Sender, std::uint16_t& Key, Qt::KeyboardModifiers Shift) {
+    ShowShiftCursor(Shift);
+    TKorvaneMode::KeyDown(Sender, Key, Shift);
+}
+
+void TSelectingMode::KeyUp(QObject* Sender, std::uint16_t& Key, Qt::KeyboardModifiers Shift) {
+    ShowShiftCursor(Shift);
+    TKorvaneMode::KeyUp(Sender, Key, Shift);
+}
+
+void TSelectingMode::SelectArea(const TQuadrilateral& Area) {
+    const std::int16_t Cursor = Panel->View().PaintBoxCursor();
+    // The cursor, not the keys held at release, tells a new selection from adding and taking
+    // away; a new one starts empty (that clearing is no step of its own).
+    if (Cursor != CursorPlus && Cursor != CursorMinus)
+        Digitization->Selection().Clear();
+    std::unique_ptr<TApplicationCommand> Command;
+    if (Cursor == CursorMinus)
+        Command = std::make_unique<TDeselectByAreaCommand>();
+    else
+        Command = std::make_unique<TSelectByAreaCommand>();
+    Panel->View().SetPaintBoxCursor(CursorSelect);
+    ExecuteCommand(App(), std::move(Command), {Digitization, &Area});
+}
+
+void TSelectingMode::FillGuide() {
+    if (!GuideContainer)
+        return;
+    GuideContainer->Clear();
+    GuideContainer->AddTitle("Select Points By Area", GuideBold);
+    GuideContainer->AddText("Define the selection area by dragging the mouse on the image. Release "
+                            "to create a new selection containing the points in the area. Use "
+                            "Shift to add points to the current selection, and Ctrl to subtract "
+                            "from the current selection. Press Escape to stop selecting.");
 }
 
 // ---------------------------------------------------------------------------------------------

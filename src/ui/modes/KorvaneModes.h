@@ -13,6 +13,7 @@
 namespace korvane {
 
 class TAction;
+class TDigitization;
 class TGuideContentContainer;
 class TKorvanePanel;
 class TScaleSystem;
@@ -137,6 +138,32 @@ public:
 
 protected:
     void ReadArguments() override;
+};
+
+// Selecting the output points of a data set by drawing a rectangle on the image: a plain
+// drag makes a new selection, with Shift held it adds, with Ctrl held it takes away (the
+// cursor shows which, and the cursor at release decides). Arguments: [0] the image panel,
+// [1] the data set, [2] the Select By Area action.
+class TSelectingMode : public TKorvaneMode {
+public:
+    static const TModeClass& Class();
+    TSelectingMode();
+
+    void Start(const TArgumentList& Arguments) override;
+    void Stop() override;
+    void FillGuide() override;
+    void KeyDown(QObject* Sender, std::uint16_t& Key, Qt::KeyboardModifiers Shift) override;
+    void KeyUp(QObject* Sender, std::uint16_t& Key, Qt::KeyboardModifiers Shift) override;
+
+    TKorvanePanel* Panel = nullptr;
+    TDigitization* Digitization = nullptr;
+
+protected:
+    void ReadArguments() override;
+
+private:
+    void ShowShiftCursor(Qt::KeyboardModifiers Shift);
+    void SelectArea(const TQuadrilateral& Area);
 };
 
 // Panning the image is no mode of its own; this only tells when it is asked for.
