@@ -399,6 +399,12 @@ void TfrmMain::ConnectActions() {
             throw;
         }
     };
+    actDataErase->OnExecute = [this] {
+        auto* Line = dynamic_cast<TLine*>(CurrentDigitization());
+        if (!Line)
+            throw EAssertion("actDataEraseExecute");
+        FApp->ModeManager().StartMode(TErasingMode::Class(), {pzImage, Line, actDataErase});
+    };
     actDataSelectByArea->OnExecute = [this] {
         TDigitization* Current = CurrentDigitization();
         if (!Current)

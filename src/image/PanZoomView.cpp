@@ -752,6 +752,8 @@ void TPanZoomView::MouseMove(TLongintPoint P, unsigned Shift) {
     FLastMousePos = P;
     if (OnMouseMove)
         OnMouseMove(Shift, P, M);
+    if (IPanelMouseHandler* Handler = MouseHandler ? MouseHandler() : nullptr)
+        Handler->PanelMouseMove(P, Shift);
 }
 
 void TPanZoomView::MouseUp(TLongintPoint P, int Button, unsigned Shift) {

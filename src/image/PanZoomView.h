@@ -20,6 +20,8 @@ public:
                                 unsigned Shift) = 0;
     virtual void PanelMouseUp(TLongintPoint Device, TDoublePoint Actual, int Button,
                               unsigned Shift) = 0;
+    // The mouse moved over the paint box (after the view's own handling). Base: nothing.
+    virtual void PanelMouseMove(TLongintPoint /*Device*/, unsigned /*Shift*/) {}
 };
 
 class TPanZoomView;

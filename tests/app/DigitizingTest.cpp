@@ -295,6 +295,57 @@ TEST_F(Digitizing, ScatterClicksAddPointsAndAClickOnAPointRemovesIt) {
     EXPECT_EQ(Scatter->Count(), 4);
 }
 
+TEST_F(Digitizing, ErasingDragsAlongTheLineAndErasesItsTailAsOneStep) {
+    TLine& Line = NewFunctionalLine();
+    Click(50, LineRow(50));
+    WaitForRun(Line);
+    const std::int32_t Points = Line.Count();
+    ASSERT_GT(Points, 400);
+    ASSERT_TRUE(Window->actDataErase->isEnabled());
+    Window->actDataErase->Execute();
+    auto* Mode = dynamic_cast<TErasingMode*>(Window->App().ModeManager().CurrentMode());
+    ASSERT_NE(Mode, nullptr);
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "ERASING DIGITIZATION: Drag and release along line to erase.");
+    // The screen pixel that shows point I (RealToScreen answers the middle of its block).
+    const auto ScreenOf = [&](std::int32_t I) {
+        const TScaleSystem& V = Window->pzImage->CurrentScaleSystem();
+        const TLongintPoint S = V.RealToScreen(Line.GetPoint(I));
+        return TLongintPoint{S.X - V.HalfStep().X, S.Y - V.HalfStep().Y};
+    };
+    // Pressed on point 300 and dragged back along the line to point 250: marked from there.
+    View().MouseDown(ScreenOf(300), 1, 0);
+    EXPECT_EQ(Line.EraseFrom(), 300);
+    View().MouseMove(ScreenOf(280), 0);
+    View().MouseMove(ScreenOf(250), 0);
+    EXPECT_EQ(Line.EraseFrom(), 250);
+    // Escape during the drag cancels it, and the mode stays.
+    std::uint16_t Escape = 27;
+    Mode->KeyDown(nullptr, Escape, Qt::NoModifier);
+    EXPECT_EQ(Line.EraseFrom(), -1);
+    View().MouseUp(ScreenOf(250), 1, 0);
+    EXPECT_EQ(Line.Count(), Points);
+    Settle();
+    ASSERT_EQ(Window->App().ModeManager().CurrentMode(), Mode);
+
+    View().MouseDown(ScreenOf(200), 1, 0);
+    View().MouseMove(ScreenOf(150), 0);
+    View().MouseUp(ScreenOf(150), 1, 0);
+    EXPECT_EQ(Line.Count(), 150);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Erase");
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Line.Count(), Points);
+    // A release away from the line erases nothing.
+    View().MouseDown({5, 5}, 1, 0);
+    View().MouseUp({5, 5}, 1, 0);
+    EXPECT_EQ(Line.Count(), Points);
+    Escape = 27;
+    Mode->KeyDown(nullptr, Escape, Qt::NoModifier);
+    Settle();
+    EXPECT_NE(dynamic_cast<TFunctionalLineMode*>(Window->App().ModeManager().CurrentMode()),
+              nullptr);
+}
+
 TEST_F(Digitizing, SelectByAreaMakesAddsToAndTakesFromTheSelection) {
     Window->actDigitizeNewScatter->Execute();
     auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());

@@ -318,6 +318,108 @@ void TZoomingMode::FillGuide() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// TErasingMode
+
+namespace {
+
+constexpr std::int16_t CursorErase = 10;
+
+} // namespace
+
+const TModeClass& TErasingMode::Class() {
+    static const TModeClass Result = TModeClass::Of<TErasingMode, TKorvaneMode>("TErasingMode");
+    return Result;
+}
+
+TErasingMode::TErasingMode() {
+    HelpContext = 2000;
+    EndsOnEscape = true;
+}
+
+void TErasingMode::ReadArguments() {
+    Panel = Arguments().Object<TKorvanePanel>(0);
+    Line = Arguments().Object<TLine>(1);
+    Action = Arguments().Object<TAction>(2);
+    if (!Panel || !Line)
+        throw EAssertion("TErasingMode: no image panel or line");
+}
+
+void TErasingMode::Start(const TArgumentList& Arguments) {
+    TKorvaneMode::Start(Arguments);
+    FDragging = false;
+    Panel->View().SetPaintBoxCursor(CursorErase);
+    if (Action) {
+        Action->setText("Stop E&rasing");
+        Action->SetHint("Stop erasing|Stop erasing");
+    }
+    App().SetStatusMessage("ERASING DIGITIZATION: Drag and release along line to erase.");
+}
+
+void TErasingMode::Stop() {
+    TKorvaneMode::Stop();
+    if (FDragging)
+        CancelDrag();
+    Panel->View().SetPaintBoxCursor(CursorBasic);
+}
+
+void TErasingMode::MarkAt(TLongintPoint Device) {
+    const TScaleSystem& V = Panel->CurrentScaleSystem();
+    std::int32_t Radius = V.WindowExt.X != 0 ? V.ViewportExt.X * 2 / V.WindowExt.X : 2;
+    Radius = std::max(Radius, 2);
+    const std::int32_t I = Line->IndexNearScreenPoint(Device, Radius);
+    if (I < 0)
+        Line->ClearEraseFrom();
+    else
+        Line->SetEraseFrom(I);
+    Panel->RepaintImage(); // the marked tail shows dotted
+}
+
+void TErasingMode::MouseDown(TLongintPoint Device, TDoublePoint, int, unsigned) {
+    MarkAt(Device);
+    FDragging = true;
+}
+
+void TErasingMode::PanelMouseMove(TLongintPoint Device, unsigned) {
+    if (FDragging)
+        MarkAt(Device);
+}
+
+void TErasingMode::MouseUp(TLongintPoint, TDoublePoint, int, unsigned) {
+    if (!FDragging)
+        return;
+    if (Line->EraseFrom() >= 0)
+        ExecuteCommand(App(), std::make_unique<TEraseCommand>(), {Line, Panel});
+    CancelDrag();
+}
+
+void TErasingMode::CancelDrag() {
+    if (!FDragging)
+        return;
+    FDragging = false;
+    Line->ClearEraseFrom();
+    Panel->RepaintImage();
+}
+
+void TErasingMode::KeyDown(QObject* Sender, std::uint16_t& Key, Qt::KeyboardModifiers Shift) {
+    if (Key == KeyCodeEscape && FDragging) { // during a drag Escape cancels only the drag
+        CancelDrag();
+        Key = 0;
+        return;
+    }
+    TKorvaneMode::KeyDown(Sender, Key, Shift);
+}
+
+void TErasingMode::FillGuide() {
+    if (!GuideContainer)
+        return;
+    GuideContainer->Clear();
+    GuideContainer->AddTitle("Erasing", GuideBold);
+    GuideContainer->AddText("Click and drag along the line to mark the portion to be erased. "
+                            "Release the mouse button to delete from that point to the end of the "
+                            "digitization. Press Escape to stop erasing.");
+}
+
+// ---------------------------------------------------------------------------------------------
 // TSelectingMode
 
 namespace {

@@ -14,6 +14,7 @@ namespace korvane {
 
 class TAction;
 class TDigitization;
+class TLine;
 class TGuideContentContainer;
 class TKorvanePanel;
 class TScaleSystem;
@@ -138,6 +139,38 @@ public:
 
 protected:
     void ReadArguments() override;
+};
+
+// Erasing the tail of a line: pressing on the line and dragging along it marks the points
+// from the one under the pointer to the end (drawn dotted); releasing erases them as one step
+// of the history. Escape during a drag cancels it, otherwise it ends the mode. Arguments: [0]
+// the image panel, [1] the line, [2] the Erase action.
+class TErasingMode : public TKorvaneMode {
+public:
+    static const TModeClass& Class();
+    TErasingMode();
+
+    void Start(const TArgumentList& Arguments) override;
+    void Stop() override;
+    void FillGuide() override;
+    void KeyDown(QObject* Sender, std::uint16_t& Key, Qt::KeyboardModifiers Shift) override;
+    void MouseDown(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift) override;
+    void MouseUp(TLongintPoint Device, TDoublePoint Actual, int Button, unsigned Shift) override;
+    void PanelMouseMove(TLongintPoint Device, unsigned Shift) override;
+
+    TKorvanePanel* Panel = nullptr;
+    TLine* Line = nullptr;
+    bool Dragging() const { return FDragging; }
+
+protected:
+    void ReadArguments() override;
+
+private:
+    // Marks the line from the point near Device (within twice the zoom, at least 2 pixels).
+    void MarkAt(TLongintPoint Device);
+    void CancelDrag();
+
+    bool FDragging = false;
 };
 
 // Selecting the output points of a data set by drawing a rectangle on the image: a plain
