@@ -64,6 +64,8 @@ public:
     bool CloseImage();
     // Scans a page from scanner Source and opens the work on it, closing the open image first.
     void Acquire(int Source);
+    // Starts painting on the image in paint mode Mode (0 replacing, 1 erasing, 2 marking).
+    void StartPainting(int Mode);
     // Opens the image on the clipboard, closing the open image first; says so when the
     // clipboard holds no image.
     void PasteImage();

@@ -19,6 +19,7 @@
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/modes/KorvaneModes.h"
+#include "ui/modes/PaintingMode.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
@@ -399,6 +400,8 @@ void TfrmMain::ConnectActions() {
             throw;
         }
     };
+    actEditPaint->OnExecute = [this] { StartPainting(0); };
+
     actDataErase->OnExecute = [this] {
         auto* Line = dynamic_cast<TLine*>(CurrentDigitization());
         if (!Line)

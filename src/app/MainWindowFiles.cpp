@@ -11,7 +11,9 @@
 #include "ui/common/SupportWidgets.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/modes/DigitizingModes.h"
+#include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
+#include "ui/modes/PaintingMode.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QClipboard>
@@ -19,6 +21,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QStatusBar>
 #include <filesystem>
 
 namespace korvane {
@@ -80,6 +83,12 @@ void TfrmMain::Acquire(int Source) {
         return;
     ExecuteCommand(*FApp, std::make_unique<TAcquireCommand>(),
                    {static_cast<std::int32_t>(Source), pzImage});
+}
+
+void TfrmMain::StartPainting(int Mode) {
+    FApp->ModeManager().StartMode(
+        TPaintingMode::Class(),
+        {pzImage, actEditPaint, static_cast<std::int32_t>(Mode), statusBar()});
 }
 
 void TfrmMain::PasteImage() {

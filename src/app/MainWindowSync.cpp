@@ -375,8 +375,8 @@ void TfrmMain::GuideLinkClicked(TGuideContentContainer* Container, QString Text,
         actDigitizeResume->Execute();
         break;
     case EGuideLinkReaction::Mark:
-        // The painting mode arrives with painting on the image.
-        actEditPaint->Execute();
+        // Straight into marking, not through the Paint action (which starts replacing).
+        StartPainting(2);
         break;
     }
 }

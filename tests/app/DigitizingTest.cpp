@@ -11,14 +11,17 @@
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
+#include "ui/modes/PaintingMode.h"
 #include "ui/panel/FollowingView.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <chrono>
 #include <cmath>
@@ -293,6 +296,101 @@ TEST_F(Digitizing, ScatterClicksAddPointsAndAClickOnAPointRemovesIt) {
     EXPECT_NE(dynamic_cast<TScatterMode*>(Window->App().ModeManager().CurrentMode()), nullptr);
     Click(400, 120);
     EXPECT_EQ(Scatter->Count(), 4);
+}
+
+TEST_F(Digitizing, PaintingStrokesAreStepsOfTheHistoryAndTheKeysDriveThePen) {
+    const auto Hash = [&] {
+        const QImage& I = Window->pzImage->Image();
+        return QByteArray(reinterpret_cast<const char*>(I.constBits()), I.sizeInBytes());
+    };
+    const QByteArray Before = Hash();
+    const int History = Window->App().History().Count();
+    Window->actEditPaint->Execute();
+    auto* Mode = dynamic_cast<TPaintingMode*>(Window->App().ModeManager().CurrentMode());
+    ASSERT_NE(Mode, nullptr);
+    EXPECT_EQ(Window->actEditPaint->text(), "Stop &Painting");
+    EXPECT_TRUE(Window->actEditPaint->isChecked());
+    ASSERT_NE(Mode->ModeCombo, nullptr);
+    EXPECT_EQ(Mode->ModeCombo->currentText(), "Replacing");
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "Pen is up. Use Alt plus up and down arrows to change pen size.");
+    const auto Key = [&](std::uint16_t Code, Qt::KeyboardModifiers Shift = Qt::NoModifier) {
+        Mode->KeyDown(nullptr, Code, Shift);
+        return Code; // 0 when consumed
+    };
+
+    // Click, move, click: one step "Paint"; undo gives the image back byte for byte.
+    Click(100, 50);
+    EXPECT_EQ(Window->App().StatusMessage(),
+              "Pen is down. Use Alt plus up and down arrows to change pen size.");
+    for (int X = 100; X <= 200; X += 10)
+        View().MouseMove({X, 60}, 0);
+    Click(200, 60);
+    EXPECT_NE(Hash(), Before);
+    ASSERT_EQ(Window->App().History().Count(), History + 1);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Paint");
+    EXPECT_TRUE(Window->App().ImageIsDirty());
+    const QByteArray Painted = Hash();
+    // A click and a click without a move: no step.
+    Click(300, 50);
+    Click(300, 50);
+    EXPECT_EQ(Window->App().History().Count(), History + 1);
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Hash(), Before);
+    Window->actEditRedo->Execute();
+    EXPECT_EQ(Hash(), Painted);
+
+    // "g" cycles the paint modes; "d" lifts and lowers the pen; Alt+arrows stop at 1 and 31.
+    EXPECT_EQ(Key('G'), 0);
+    EXPECT_EQ(Mode->ModeCombo->currentText(), "Erasing");
+    Key('G');
+    Key('G');
+    EXPECT_EQ(Window->pzImage->PaintMode(), 0);
+    EXPECT_EQ(Key('D'), 0);
+    EXPECT_TRUE(View().PenDown());
+    Key('D');
+    EXPECT_FALSE(View().PenDown());
+    for (int I = 0; I < 40; ++I)
+        Key(38, Qt::AltModifier);
+    EXPECT_EQ(Window->pzImage->PenWidth(), 31);
+    EXPECT_EQ(Mode->PenSizeEdit->value(), 31);
+    for (int I = 0; I < 40; ++I)
+        Key(40, Qt::AltModifier);
+    EXPECT_EQ(Window->pzImage->PenWidth(), 1);
+
+    // Shift-click takes the colour under the pointer for the current paint mode.
+    Key('G'); // erasing
+    Window->pzImage->Image().setPixel(50, 50, qRgb(255, 0, 0));
+    Click(50, 50, Qt::ShiftModifier);
+    EXPECT_EQ(Window->pzImage->ErasingColor(), RGB(255, 0, 0));
+    EXPECT_EQ(Window->App().PaintParameters().ErasingColor(), RGB(255, 0, 0));
+    EXPECT_FALSE(View().PenDown());
+
+    // Escape with the pen down: the stroke so far is kept as a step and the mode ends.
+    const int Steps = Window->App().History().Count();
+    Click(400, 100);
+    View().MouseMove({420, 110}, 0);
+    EXPECT_NE(Key(27), 27);
+    Settle();
+    EXPECT_EQ(Window->App().History().Count(), Steps + 1);
+    EXPECT_EQ(Window->App().ModeManager().CurrentMode(), nullptr);
+    EXPECT_EQ(Window->findChild<QWidget*>("pnlPaintControls"), nullptr);
+    EXPECT_EQ(Window->actEditPaint->text(), "&Paint");
+}
+
+TEST_F(Digitizing, TheGuidesMarkLinkStartsPaintingInMarking) {
+    Window->actDigitizeNewFunctionalLine->Execute();
+    TLinkLabel* Mark = nullptr;
+    for (TLinkLabel* Link : Window->pnlGuideContent->findChildren<TLinkLabel*>())
+        if (Link->text() == "Mark")
+            Mark = Link;
+    ASSERT_NE(Mark, nullptr);
+    Window->Guide().LinkClicked(*Mark);
+    Settle();
+    auto* Mode = dynamic_cast<TPaintingMode*>(Window->App().ModeManager().CurrentMode());
+    ASSERT_NE(Mode, nullptr);
+    EXPECT_EQ(Mode->ModeCombo->currentText(), "Marking");
+    EXPECT_EQ(Window->pzImage->PaintMode(), 2);
 }
 
 TEST_F(Digitizing, ErasingDragsAlongTheLineAndErasesItsTailAsOneStep) {
