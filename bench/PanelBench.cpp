@@ -38,14 +38,19 @@ QImage LargeImage() {
 // Created in main, after the application object.
 TKorvanePanel* GPanel = nullptr;
 
+// Zoom device pixels per image pixel, scrolled into the image's middle.
+void ViewMiddleAt(TKorvanePanel& P, std::int64_t Zoom) {
+    P.View().ResetView();
+    if (Zoom > 1)
+        P.View().ZoomBy(1.0 / static_cast<double>(Zoom));
+    P.View().ScrollHorizontally(ImageSize / 2);
+    P.View().ScrollVertically(ImageSize / 2);
+}
+
 // Zoom is the number of device pixels per image pixel.
 void BM_RepaintImage(benchmark::State& State) {
     TKorvanePanel& P = *GPanel;
-    P.View().ResetView();
-    if (State.range(0) > 1)
-        P.View().ZoomBy(1.0 / static_cast<double>(State.range(0)));
-    P.View().ScrollHorizontally(ImageSize / 2);
-    P.View().ScrollVertically(ImageSize / 2);
+    ViewMiddleAt(P, State.range(0));
     for (auto _ : State) {
         P.RepaintImage();
         benchmark::DoNotOptimize(P.Composition().constBits());
@@ -66,11 +71,7 @@ void Move(TKorvanePanel& P, QPoint At) {
 
 void BM_PaintStroke(benchmark::State& State) {
     TKorvanePanel& P = *GPanel;
-    P.View().ResetView();
-    if (State.range(0) > 1)
-        P.View().ZoomBy(1.0 / static_cast<double>(State.range(0)));
-    P.View().ScrollHorizontally(ImageSize / 2);
-    P.View().ScrollVertically(ImageSize / 2);
+    ViewMiddleAt(P, State.range(0));
     P.SetPenWidth(5);
     P.View().SetPainting(true);
     std::int64_t Stored = 0;

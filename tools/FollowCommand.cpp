@@ -183,25 +183,6 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
     return O;
 }
 
-// Watches the line's run: keeps the image pixel of each followed point and tells when the
-// run has ended.
-class TRunWatcher : public ILineListener {
-public:
-    std::vector<TLongintPoint> Pixels;
-    bool Ended = false;
-
-    void DigitizationChanged(TDigitization&) override {}
-    void PointsAdded(TDigitization&) override {}
-    void PointsChanged(TDigitization&) override {}
-    void FollowingStarted(TLine&) override {}
-    void PointFollowed(TLine&, TLongintPoint Pixel, TDoublePoint) override {
-        Pixels.push_back(Pixel);
-    }
-    void FollowingFailed(TLine&) override { Ended = true; }
-    void FollowingFinished(TLine&) override { Ended = true; }
-    void FollowingDiscarded(TLine&) override { Ended = true; }
-};
-
 std::unique_ptr<TLine> NewLine(const TFollowOptions& O, const std::string& Name) {
     if (O.Nonfunctional)
         return std::make_unique<TNonfunctionalLine>(Name);
@@ -305,7 +286,7 @@ int FollowCommand(const std::vector<std::string>& Args) {
         Conditions = std::make_unique<TVectorizerInitialConditions>(O.Start);
     Conditions->SetTrackingColor(Line->TrackingColor);
 
-    TRunWatcher Watcher;
+    TFollowRecorder Watcher;
     Line->AddListener(&Watcher);
     Line->AutoDigitize(Run, *Conditions);
     while (!Watcher.Ended)

@@ -100,6 +100,30 @@ public:
     virtual void FollowingDiscarded(TLine& /*Line*/) {}
 };
 
+// Records a line's automatic runs without showing them (the command-line tool, tests): the
+// image pixel of each followed point and how the last run ended.
+class TFollowRecorder : public ILineListener {
+public:
+    std::vector<TLongintPoint> Pixels;
+    bool Ended = false;
+    // The run ended as failed (the follower lost the line, or a point could not be placed).
+    bool Failed = false;
+
+    void DigitizationChanged(TDigitization&) override {}
+    void PointsAdded(TDigitization&) override {}
+    void PointsChanged(TDigitization&) override {}
+    void FollowingStarted(TLine&) override {
+        Pixels.clear();
+        Ended = Failed = false;
+    }
+    void PointFollowed(TLine&, TLongintPoint Pixel, TDoublePoint) override {
+        Pixels.push_back(Pixel);
+    }
+    void FollowingFailed(TLine&) override { Ended = Failed = true; }
+    void FollowingFinished(TLine&) override { Ended = true; }
+    void FollowingDiscarded(TLine&) override { Ended = true; }
+};
+
 // One data set taken from the image: named, coloured points in real-world coordinates with
 // the parameter set (and approximator) that turns them into output points, the selection of
 // output points and the marker that draws points.

@@ -32,20 +32,7 @@ struct TLineRun {
 // end within a minute throws.
 inline TLineRun FollowAsLine(const QImage& Image, const TVectorizerInitialConditions& Conditions,
                              bool Nonfunctional, const TFollowerEnhancements& Enhancements = {}) {
-    struct TWatcher : ILineListener {
-        TLineRun Run;
-        bool Ended = false;
-        void DigitizationChanged(TDigitization&) override {}
-        void PointsAdded(TDigitization&) override {}
-        void PointsChanged(TDigitization&) override {}
-        void FollowingStarted(TLine&) override {}
-        void PointFollowed(TLine&, TLongintPoint Pixel, TDoublePoint) override {
-            Run.Pixels.push_back(Pixel);
-        }
-        void FollowingFailed(TLine&) override { Ended = Run.Lost = true; }
-        void FollowingFinished(TLine&) override { Ended = true; }
-        void FollowingDiscarded(TLine&) override { Ended = true; }
-    } Watcher;
+    TFollowRecorder Watcher;
 
     TScaleSystem Scale;
     Scale.DefineImageCoordinates();
@@ -66,9 +53,10 @@ inline TLineRun FollowAsLine(const QImage& Image, const TVectorizerInitialCondit
         Dispatcher.WaitAndProcess(std::chrono::milliseconds(10));
     }
     Line->RemoveListener(&Watcher);
+    TLineRun Run{Watcher.Pixels, {}, Watcher.Failed};
     for (std::int32_t I = 0; I < Line->Count(); ++I)
-        Watcher.Run.Points.push_back(Line->GetPoint(I));
-    return Watcher.Run;
+        Run.Points.push_back(Line->GetPoint(I));
+    return Run;
 }
 
 } // namespace korvane::testing

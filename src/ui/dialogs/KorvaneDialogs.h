@@ -64,7 +64,6 @@ public:
     virtual ~TDialogsUser() = default;
     // Not owned; they outlive the user.
     void SetDialogs(IKorvaneDialogs& Dialogs) { FDialogs = &Dialogs; }
-    bool HasDialogs() const { return FDialogs != nullptr; }
 
 protected:
     // EAssertion naming Where when none were handed in.
