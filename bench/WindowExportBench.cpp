@@ -40,6 +40,7 @@ public:
     bool AskScalePoint(const QString&, bool, QPoint, TScalePointAnswer&) override { return false; }
     bool AskUnits(TStringPoint&) override { return false; }
     bool AskFormats(TCoordFormatPair&) override { return false; }
+    bool AskSettings(TSettingsAnswer&, bool) override { return false; }
     bool RunExportDialog(TfrmExportData& Dialog) override {
         DialogShown = Clock->nsecsElapsed();
         Dialog.OKBtn->click();

@@ -276,6 +276,12 @@ void TfrmMain::ConnectActions() {
         ExecuteCommand(*FApp, std::move(Command), {nullptr});
     };
 
+    actEditPreferences->OnExecute = [this] {
+        auto Command = std::make_unique<TEditPreferencesCommand>();
+        Command->SetDialogs(*FDialogs);
+        ExecuteCommand(*FApp, std::move(Command), {pzImage});
+    };
+
     actViewZoomToArea->OnExecute = [this] {
         ExecuteCommand(*FApp, std::make_unique<TZoomToAreaCommand>(),
                        {pzImage, nullptr, actViewZoomToArea});

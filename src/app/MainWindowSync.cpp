@@ -25,6 +25,7 @@
 #include <QListWidget>
 #include <QListWidgetItem>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QStatusBar>
 
 namespace korvane {
@@ -81,6 +82,10 @@ void TfrmMain::UpdateUndoRedoCaptions() {
 
 void TfrmMain::HistoryChanged(THistoryList&) {
     UpdateUndoRedoCaptions();
+    // The settings dialog and its undo step may have switched the enhancements.
+    const QSignalBlocker Block(actDigitizeEnhancedFollowing);
+    actDigitizeEnhancedFollowing->setChecked(
+        FApp->EnhancementSettings().Enhancements.EnhancedFollowing());
 }
 
 void TfrmMain::FileParametersChanged(TFileParameters&) {
@@ -264,7 +269,7 @@ void TfrmMain::DigitizationInserted(TDigitization& Digitization, std::int32_t In
                                 ? EIcon::FunctionalLine
                                 : EIcon::NonfunctionalLine));
     const TColor C = Digitization.DisplayColor();
-    Item->setForeground(QColor(GetRValue(C), GetGValue(C), GetBValue(C)));
+    Item->setForeground(ToQColor(C));
     lbDigs->insertItem(Index, Item);
     if (!FApp->Opening() && lbDigs->currentRow() < 0) {
         lbDigs->setCurrentRow(Index);
@@ -296,7 +301,7 @@ void TfrmMain::DigitizationChanged(TDigitization& Digitization) {
     if (QListWidgetItem* Item = lbDigs->item(Index)) {
         Item->setText(QString::fromStdString(Digitization.Name()));
         const TColor C = Digitization.DisplayColor();
-        Item->setForeground(QColor(GetRValue(C), GetGValue(C), GetBValue(C)));
+        Item->setForeground(ToQColor(C));
     }
     pzImage->RepaintImage();
     UpdateDeleteAction();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,17 @@ constexpr std::uint8_t GetBValue(TColor C) {
 }
 constexpr std::uint8_t GetFlags(TColor C) {
     return static_cast<std::uint8_t>(C >> 24);
+}
+
+// The colour for Qt's painting; the flags are dropped.
+inline QColor ToQColor(TColor C) {
+    return QColor(GetRValue(C), GetGValue(C), GetBValue(C));
+}
+// A Qt colour's red, green and blue; its alpha is dropped.
+inline TColor FromQColor(const QColor& C) {
+    const QRgb V = C.rgb();
+    return RGB(static_cast<std::uint8_t>(qRed(V)), static_cast<std::uint8_t>(qGreen(V)),
+               static_cast<std::uint8_t>(qBlue(V)));
 }
 
 // The colour test of the whole program: the squared RGB distance of A and B is at most

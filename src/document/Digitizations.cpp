@@ -34,10 +34,6 @@ const std::array<TDisplayColor, 13> DisplayColors{{
 
 namespace {
 
-QColor ToQColor(TColor C) {
-    return QColor(GetRValue(C), GetGValue(C), GetBValue(C));
-}
-
 // Brackets that close on every path, also when a listener throws.
 class TUpdateScope {
 public:

@@ -22,11 +22,13 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -79,6 +81,13 @@ public:
         Value.XFormat.Precision = Formats.front()->second;
         Formats.pop_front();
         return true;
+    }
+    // The settings dialog: the page it opened on, and the answer (none cancels).
+    std::vector<bool> SettingsPages;
+    std::function<bool(TSettingsAnswer&)> OnSettings;
+    bool AskSettings(TSettingsAnswer& Value, bool PaintingPage) override {
+        SettingsPages.push_back(PaintingPage);
+        return OnSettings && OnSettings(Value);
     }
     bool RunExportDialog(TfrmExportData&) override { return false; }
     bool AskSaveFileName(const TSaveFileQuestion&, QString&) override { return false; }
@@ -415,6 +424,49 @@ TEST_F(MainWindow, UnitsAndFormatsAreUndoableSettingsOfTheImage) {
     Window->actEditUndo->Execute();
     View().MouseMove({200, 150}, 0);
     EXPECT_EQ(Window->CoordinatesText(), "X:  5.00        Y:  2.50  ");
+}
+
+TEST_F(MainWindow, SettingsOpenOnThePaintingPageWhilePaintingAndAreOneUndoableStep) {
+    Open();
+    const int Steps = Window->App().History().Count();
+    Window->actEditPreferences->Execute();
+    EXPECT_EQ(Window->App().History().Count(), Steps); // cancelled
+    EXPECT_EQ(Dialogs.SettingsPages, std::vector<bool>{false});
+
+    Window->actEditPaint->Execute();
+    auto* PenSize = Window->findChild<QSpinBox*>("updPenSize");
+    ASSERT_NE(PenSize, nullptr);
+    const int OldPen = Window->App().PaintParameters().PenSize();
+    Dialogs.OnSettings = [](TSettingsAnswer& Value) {
+        Value.Paint.SetPenSize(7);
+        Value.Paint.SetReplacingColor(RGB(200, 0, 0));
+        Value.Vectorizer.SetDelay(0);
+        Value.UseSpanningCursor = false;
+        Value.Enhancements = TFollowerEnhancements::Enhanced();
+        return true;
+    };
+    Window->actEditPreferences->Execute();
+    EXPECT_EQ(Dialogs.SettingsPages, (std::vector<bool>{false, true}));
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Edit Settings");
+    EXPECT_FALSE(Window->App().FileIsDirty());
+    // The running painting mode and the panel show the new pen; the menu the enhancements.
+    EXPECT_EQ(PenSize->value(), 7);
+    EXPECT_EQ(Window->pzImage->PenWidth(), 7);
+    EXPECT_EQ(Window->pzImage->ReplacingColor(), RGB(200, 0, 0));
+    EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
+    EXPECT_EQ(Window->App().FileParameters().VectorizerParameters.Delay(), 0);
+    EXPECT_FALSE(Window->App().ApplicationParameters().UseSpanningCursor);
+
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(PenSize->value(), OldPen);
+    EXPECT_EQ(Window->pzImage->PenWidth(), OldPen);
+    EXPECT_FALSE(Window->actDigitizeEnhancedFollowing->isChecked());
+    EXPECT_EQ(Window->App().FileParameters().VectorizerParameters.Delay(), 50);
+    EXPECT_TRUE(Window->App().ApplicationParameters().UseSpanningCursor);
+    Window->actEditRedo->Execute();
+    EXPECT_EQ(PenSize->value(), 7);
+    EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
+    EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(MainWindow, ClosingWithChangedDataAsksAndCancelKeepsTheImage) {

@@ -41,6 +41,7 @@ public:
     }
     bool AskUnits(TStringPoint&) override { return false; }
     bool AskFormats(TCoordFormatPair&) override { return false; }
+    bool AskSettings(TSettingsAnswer&, bool) override { return false; }
     std::function<bool(TfrmExportData&)> OnExportDialog;
     std::function<bool(const TSaveFileQuestion&, QString&)> OnSaveFileName;
     bool RunExportDialog(TfrmExportData& Dialog) override {

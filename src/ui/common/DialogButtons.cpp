@@ -5,10 +5,14 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <utility>
 
 namespace korvane {
 
 TDialogButtons::TDialogButtons(QDialog& Dialog, int HelpContext)
+    : TDialogButtons(Dialog, [HelpContext] { return HelpContext; }) {}
+
+TDialogButtons::TDialogButtons(QDialog& Dialog, std::function<int()> HelpContext)
     : OK(new QPushButton(QStringLiteral("OK"), &Dialog)),
       Cancel(new QPushButton(QStringLiteral("Cancel"), &Dialog)),
       Help(new QPushButton(QStringLiteral("&Help"), &Dialog)), Row(new QHBoxLayout) {
@@ -19,7 +23,7 @@ TDialogButtons::TDialogButtons(QDialog& Dialog, int HelpContext)
     }
     OK->setDefault(true);
     QObject::connect(Cancel, &QPushButton::clicked, &Dialog, &QDialog::reject);
-    ConnectHelpButton(*Help, HelpContext);
+    ConnectHelpButton(*Help, std::move(HelpContext));
 }
 
 } // namespace korvane

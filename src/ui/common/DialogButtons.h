@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QDialog;
 class QHBoxLayout;
 class QPushButton;
@@ -12,6 +14,9 @@ namespace korvane {
 // they belong in the tab order.
 struct TDialogButtons {
     TDialogButtons(QDialog& Dialog, int HelpContext);
+    // Help opens the topic that HelpContext answers when it is clicked (a dialog with pages
+    // opens the active page's topic).
+    TDialogButtons(QDialog& Dialog, std::function<int()> HelpContext);
 
     QPushButton* const OK;
     QPushButton* const Cancel;

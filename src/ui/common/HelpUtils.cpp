@@ -141,9 +141,13 @@ void SetHelpViewer(THelpViewer Viewer) {
 }
 
 void ConnectHelpButton(QPushButton& Button, int Context) {
+    ConnectHelpButton(Button, [Context] { return Context; });
+}
+
+void ConnectHelpButton(QPushButton& Button, std::function<int()> Context) {
     Button.setEnabled(HelpAvailable());
     QObject::connect(&Button, &QPushButton::clicked, &Button,
-                     [Context] { ShowHelpTopic(Context); });
+                     [Context = std::move(Context)] { ShowHelpTopic(Context()); });
 }
 
 void CenterOnScreen(QWidget& Form) {

@@ -46,6 +46,8 @@ inline constexpr Qt::WindowFlags HelpDialogFlags =
 // A dialog's "&Help" button: it opens the topic Context. Without a help file it is disabled,
 // since it could do nothing.
 void ConnectHelpButton(QPushButton& Button, int Context);
+// The same with the topic chosen when the button is clicked.
+void ConnectHelpButton(QPushButton& Button, std::function<int()> Context);
 
 // Moves the top-level Form to the centre of the available area of its screen (its parent's
 // screen, else the primary one), keeping its size.

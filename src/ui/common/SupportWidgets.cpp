@@ -5,6 +5,7 @@
 #include "document/Digitizations.h"
 
 #include <QCloseEvent>
+#include <QColorDialog>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOption>
@@ -185,6 +187,38 @@ void ValidateUpDownEdit(QSpinBox& UpDown) {
     UpDown.setValue(Value ? *Value : UpDown.value());
 }
 
+bool ChooseColor(QWidget* Parent, const QString& Caption, TColor& Color) {
+    QColorDialog Dialog(ToQColor(Color), Parent);
+    Dialog.setWindowTitle(Caption);
+    // Qt's own dialog everywhere, so that it looks and answers alike on every desktop.
+    Dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (Dialog.exec() != QDialog::Accepted || !Dialog.selectedColor().isValid())
+        return false;
+    Color = FromQColor(Dialog.selectedColor());
+    return true;
+}
+
+TUpDownEdit::TUpDownEdit(QWidget* Parent) : QSpinBox(Parent) {}
+
+QValidator::State TUpDownEdit::validate(QString& Input, int& Pos) const {
+    const QValidator::State State = QSpinBox::validate(Input, Pos);
+    if (State != QValidator::Invalid)
+        return State;
+    // An integer beyond the range waits for the field to be left.
+    static const QRegularExpression Integer(QStringLiteral("^\\s*[-+]?\\d{0,9}\\s*$"));
+    return Integer.match(Input).hasMatch() ? QValidator::Intermediate : QValidator::Invalid;
+}
+
+void TUpDownEdit::fixup(QString& Input) const {
+    if (const std::optional<int> Value = ParseInteger(Input))
+        Input = textFromValue(std::clamp(*Value, minimum(), maximum()));
+}
+
+void TUpDownEdit::focusOutEvent(QFocusEvent* Event) {
+    ValidateUpDownEdit(*this);
+    QSpinBox::focusOutEvent(Event);
+}
+
 void FitTwoColumns(QTableView& Grid) {
     const QAbstractItemModel* Model = Grid.model();
     if (!Model || Model->columnCount() < 2)
@@ -240,8 +274,7 @@ TColorComboBox::TColorComboBox(QWidget* Parent) : QComboBox(Parent) {
         {
             QPainter P(&Swatch);
             P.setPen(palette().color(QPalette::Text));
-            P.setBrush(
-                QColor(GetRValue(Entry.Color), GetGValue(Entry.Color), GetBValue(Entry.Color)));
+            P.setBrush(ToQColor(Entry.Color));
             P.drawRect(Swatch.rect().adjusted(0, 2, -1, -3));
         }
         addItem(QIcon(Swatch), QString::fromUtf8(Entry.Name));

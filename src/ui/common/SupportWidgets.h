@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/Colors.h"
+
 #include <QComboBox>
 #include <QDialog>
 #include <QDockWidget>
 #include <QPointer>
 #include <QRect>
+#include <QSpinBox>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -15,7 +18,6 @@ class QLabel;
 class QLineEdit;
 class QPainter;
 class QPushButton;
-class QSpinBox;
 class QTableView;
 
 namespace korvane {
@@ -109,6 +111,23 @@ void ValidateUpDownEdit(QLineEdit& Edit, int Minimum, int Maximum);
 // The same for a spin box: its editor already refuses most bad keys, but unfinished text (an
 // empty field, a lone "-") is replaced by the spin box's last value, and the value is clamped.
 void ValidateUpDownEdit(QSpinBox& UpDown);
+
+// The colour dialog, starting at Color; on OK Color holds the chosen colour.
+bool ChooseColor(QWidget* Parent, const QString& Caption, TColor& Color);
+
+// The numeric field of a dialog: an edit box with up and down arrows. While the user types, any
+// integer stands, also one outside the range (so that "700" can be typed where 500 is the
+// limit); leaving the field, pressing Enter or reading it through ValidateUpDownEdit clamps
+// it to the range. Keys that no integer can contain are refused.
+class TUpDownEdit : public QSpinBox {
+public:
+    explicit TUpDownEdit(QWidget* Parent = nullptr);
+
+protected:
+    QValidator::State validate(QString& Input, int& Pos) const override;
+    void fixup(QString& Input) const override;
+    void focusOutEvent(QFocusEvent* Event) override;
+};
 
 // Gives the first two columns of Grid new widths, in proportion to their current ones, that
 // fill the grid's viewport: viewport width × width i / (width 0 + width 1), truncated, minus 1.

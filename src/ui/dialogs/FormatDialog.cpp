@@ -5,7 +5,6 @@
 #include "ui/common/SupportWidgets.h"
 
 #include <QCheckBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,20 +21,6 @@ namespace {
 
 const int HelpContextDialog = 500;
 
-// Settles a precision field when the user leaves it.
-class TUpDownValidator : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::FocusOut)
-            if (auto* UpDown = qobject_cast<QSpinBox*>(Watched))
-                ValidateUpDownEdit(*UpDown);
-        return QObject::eventFilter(Watched, Event);
-    }
-};
-
 struct TAxisControls {
     QGroupBox* Group;
     QRadioButton* Scientific;
@@ -49,7 +34,7 @@ TAxisControls BuildAxis(QWidget& Form, const QString& Caption, int FirstHelpCont
     C.Scientific = new QRadioButton(QStringLiteral("Scientific"), C.Group);
     C.FloatingPoint = new QRadioButton(QStringLiteral("Floating point"), C.Group);
     auto* Label = new QLabel(QStringLiteral("Precision:"), C.Group);
-    C.Precision = new QSpinBox(C.Group);
+    C.Precision = new TUpDownEdit(C.Group);
     C.Precision->setRange(0, TCoordFormat::MaxPrecision);
     C.Precision->setMinimumWidth(50);
     Label->setBuddy(C.Precision);
@@ -97,10 +82,6 @@ TfrmFormatDialog::TfrmFormatDialog(QWidget* Parent) : QDialog(Parent, HelpDialog
     rdoYScientific = Y.Scientific;
     rdoYFloatingPoint = Y.FloatingPoint;
     updYPrecision = Y.Precision;
-
-    auto* Validator = new TUpDownValidator(this);
-    updXPrecision->installEventFilter(Validator);
-    updYPrecision->installEventFilter(Validator);
 
     chkDefault = new QCheckBox(QStringLiteral("Set as &default"), this);
     SetHelpContext(*chkDefault, 1207);

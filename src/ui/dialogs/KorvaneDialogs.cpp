@@ -4,6 +4,7 @@
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/FormatDialog.h"
 #include "ui/dialogs/PointDialog.h"
+#include "ui/dialogs/PreferencesDialog.h"
 #include "ui/dialogs/ScalePoints.h"
 
 #include <QApplication>
@@ -50,6 +51,22 @@ public:
         if (Dialog.exec() != QDialog::Accepted)
             return false;
         Formats.Assign(Dialog.GetFormats());
+        return true;
+    }
+
+    bool AskSettings(TSettingsAnswer& Settings, bool PaintingPage) override {
+        TfrmPreferencesDialog Dialog(QApplication::activeWindow());
+        Dialog.ShowPaintingPage(PaintingPage);
+        Dialog.SetShowSpanningCursor(Settings.UseSpanningCursor);
+        Dialog.SetVectorizerParameters(Settings.Vectorizer);
+        Dialog.SetPaintParameters(Settings.Paint);
+        Dialog.SetEnhancements(Settings.Enhancements);
+        if (Dialog.exec() != QDialog::Accepted)
+            return false;
+        Settings.UseSpanningCursor = Dialog.GetShowSpanningCursor();
+        Settings.Vectorizer.Assign(Dialog.VectorizerParameters());
+        Settings.Paint.Assign(Dialog.PaintParameters());
+        Settings.Enhancements = Dialog.Enhancements();
         return true;
     }
 

@@ -2,6 +2,8 @@
 
 #include "core/DoublePoints.h"
 #include "core/Formats.h"
+#include "document/Parameters.h"
+#include "follower/Enhancements.h"
 
 #include <QPoint>
 #include <QString>
@@ -20,6 +22,14 @@ struct TScalePointAnswer {
     double Y = 0;
     bool XLogarithmic = false;
     bool YLogarithmic = false;
+};
+
+// What the settings dialog shows and, on OK, what the user chose.
+struct TSettingsAnswer {
+    bool UseSpanningCursor = true;
+    TVectorizerParameters Vectorizer;
+    TPaintParameters Paint;
+    TFollowerEnhancements Enhancements;
 };
 
 // A save-file dialog: its caption, its filters in Qt's form ("Comma-separated Files (*.csv)"),
@@ -45,6 +55,9 @@ public:
     virtual bool AskUnits(TStringPoint& Units) = 0;
     // The format dialog, filled with Formats; on OK Formats holds the new pair.
     virtual bool AskFormats(TCoordFormatPair& Formats) = 0;
+    // The settings dialog, filled with Settings and open on the "Painting" page when
+    // PaintingPage, else on "Digitizing"; on OK Settings holds the new values.
+    virtual bool AskSettings(TSettingsAnswer& Settings, bool PaintingPage) = 0;
     // Runs the export dialog the caller prepared; true when it ended with "Export".
     virtual bool RunExportDialog(TfrmExportData& Dialog) = 0;
     // A file to write; on OK FileName holds the chosen path.

@@ -7,10 +7,12 @@
 #include "image/PanelScale.h"
 #include "image/ScaleSystem.h"
 #include "image/Scanner.h"
+#include "interaction/ApplicationParameters.h"
 #include "interaction/KorvaneApplication.h"
 #include "ui/common/SupportWidgets.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneModes.h"
+#include "ui/modes/PaintingMode.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QGuiApplication>
@@ -245,6 +247,66 @@ void TSetFormatsCommand::Undo() {
 
 void TSetFormatsCommand::Redo() {
     Apply(FNewFormats);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+TEditPreferencesCommand::TEditPreferencesCommand() = default;
+TEditPreferencesCommand::~TEditPreferencesCommand() = default;
+
+void TEditPreferencesCommand::Capture(TSettingsAnswer& Settings) const {
+    TKorvaneApplication& Korvane = App("TEditPreferencesCommand");
+    Settings.UseSpanningCursor = Korvane.ApplicationParameters().UseSpanningCursor;
+    Settings.Vectorizer.Assign(Korvane.FileParameters().VectorizerParameters);
+    Settings.Paint.Assign(Korvane.PaintParameters());
+    Settings.Enhancements = Korvane.EnhancementSettings().Enhancements;
+}
+
+void TEditPreferencesCommand::Execute(const TArgumentList& Arguments) {
+    TKorvaneCommand::Execute(Arguments);
+    TKorvaneApplication& Korvane = App("TEditPreferencesCommand.Execute");
+    FPanel = &PanelOf(Arguments, 0, "TEditPreferencesCommand.Execute");
+    auto Chosen = std::make_unique<TSettingsAnswer>();
+    Capture(*Chosen);
+    const bool Painting =
+        dynamic_cast<TPaintingMode*>(Korvane.ModeManager().CurrentMode()) != nullptr;
+    if (!Dialogs("TEditPreferencesCommand").AskSettings(*Chosen, Painting))
+        return;
+    auto Before = std::make_unique<TSettingsAnswer>();
+    Capture(*Before);
+    Apply(*Chosen);
+    FOld = std::move(Before);
+    FNew = std::move(Chosen);
+}
+
+void TEditPreferencesCommand::Apply(const TSettingsAnswer& Settings) {
+    TKorvaneApplication& Korvane = App("TEditPreferencesCommand");
+    TEnhancementSettings& Enhancements = Korvane.EnhancementSettings();
+    if (!(Enhancements.Enhancements == Settings.Enhancements)) {
+        TEnhancementSettings Next = Enhancements;
+        Next.Enhancements = Settings.Enhancements;
+        Next.Save(Korvane.ApplicationParameters().Folder());
+        Enhancements = Next;
+    }
+    Korvane.ApplicationParameters().UseSpanningCursor = Settings.UseSpanningCursor;
+    Korvane.FileParameters().VectorizerParameters.Assign(Settings.Vectorizer);
+    // The paint settings tell their listeners (a painting mode shows the new values).
+    Korvane.PaintParameters().Assign(Settings.Paint);
+    if (FPanel) {
+        Korvane.PaintParameters().ApplyTo(*FPanel);
+        FPanel->RepaintImage();
+    }
+}
+
+void TEditPreferencesCommand::Undo() {
+    if (FOld)
+        Apply(*FOld);
+}
+
+void TEditPreferencesCommand::Redo() {
+    if (FNew)
+        Apply(*FNew);
 }
 
 // ---------------------------------------------------------------------------------------------

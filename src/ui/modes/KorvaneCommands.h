@@ -122,6 +122,31 @@ private:
     TCoordFormatPair FOldFormats, FNewFormats;
 };
 
+// The settings dialog: the spanning cursor, the open image's follower settings, the paint
+// settings and the follower's enhancements, changed together as one step. Arguments: [0] the
+// image panel.
+class TEditPreferencesCommand : public TKorvaneCommand, public TDialogsUser {
+public:
+    TEditPreferencesCommand();
+    ~TEditPreferencesCommand() override;
+    void Execute(const TArgumentList& Arguments) override;
+    void Undo() override;
+    void Redo() override;
+    bool CanUndo() const override { return FOld && FNew; }
+    std::string GetName() const override { return "Edit Settings"; }
+    std::string GetDescription() const override { return "Edit settings"; }
+    TRequirements Requirements() const override { return rqImage; }
+
+private:
+    // Sets every setting from Settings; the enhancements' file is written first, so that when
+    // writing fails nothing has changed.
+    void Apply(const TSettingsAnswer& Settings);
+    void Capture(TSettingsAnswer& Settings) const;
+
+    TKorvanePanel* FPanel = nullptr;
+    std::unique_ptr<TSettingsAnswer> FOld, FNew;
+};
+
 // Starts the zooming mode. Arguments: [0] the image panel, [1] the current data view or
 // none, [2] the Zoom To Area action.
 class TZoomToAreaCommand : public TKorvaneCommand {

@@ -4,10 +4,10 @@
 #include "interaction/KorvaneApplication.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
+#include "ui/common/SupportWidgets.h"
 #include "ui/modes/PaintCommand.h"
 #include "ui/panel/KorvanePanel.h"
 
-#include <QColorDialog>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,20 +23,6 @@ namespace {
 constexpr std::uint16_t LetterD = 0x44, LetterG = 0x47, ArrowUp = 38, ArrowDown = 40;
 constexpr std::int16_t CursorEyedropper = 12;
 constexpr unsigned Modifiers = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
-
-// Gives the panel the paint settings.
-struct TPanelPaint : IPaintPanel {
-    TKorvanePanel& Panel;
-    explicit TPanelPaint(TKorvanePanel& P) : Panel(P) {}
-    void SetPenWidth(std::int32_t Width) override { Panel.SetPenWidth(Width); }
-    void SetReplacingColor(TColor Color) override { Panel.SetReplacingColor(Color); }
-    void SetErasingColor(TColor Color) override { Panel.SetErasingColor(Color); }
-    void SetMarkingColor(TColor Color) override { Panel.SetMarkingColor(Color); }
-};
-
-QColor QColorOf(TColor C) {
-    return QColor(GetRValue(C), GetGValue(C), GetBValue(C));
-}
 
 } // namespace
 
@@ -65,8 +51,7 @@ void TPaintingMode::Start(const TArgumentList& Arguments) {
     TKorvaneMode::Start(Arguments);
     BuildControls();
     App().PaintParameters().AddListener(this);
-    TPanelPaint Paint(*Panel);
-    App().PaintParameters().ApplyTo(Paint);
+    App().PaintParameters().ApplyTo(*Panel);
     NewPaintCommand();
     SetPaintMode(FInitialPaintMode);
     Panel->View().SetPainting(true);
@@ -228,9 +213,12 @@ void TPaintingMode::BuildControls() {
     auto* Row = new QHBoxLayout(FControls);
     Row->setContentsMargins(2, 0, 2, 0);
     auto* SizeLabel = new QLabel("Pen size:", FControls);
-    PenSizeEdit = new QSpinBox(FControls);
+    PenSizeEdit = new TUpDownEdit(FControls);
     PenSizeEdit->setObjectName("updPenSize");
     PenSizeEdit->setRange(1, 31);
+    // A size takes effect when it is complete (Enter, the arrows, leaving the box), not at
+    // every digit on the way.
+    PenSizeEdit->setKeyboardTracking(false);
     SizeLabel->setBuddy(PenSizeEdit);
     auto* ModeLabel = new QLabel("Mode:", FControls);
     ModeCombo = new QComboBox(FControls);
@@ -245,23 +233,26 @@ void TPaintingMode::BuildControls() {
     for (QWidget* W : std::initializer_list<QWidget*>{SizeLabel, PenSizeEdit, ModeLabel, ModeCombo,
                                                       ColorLabel, ColorButton})
         Row->addWidget(W);
-    // A value typed and left is clamped by the box's range; each change reaches the pen.
+    // A value typed and left is clamped by the box's range; each change reaches the pen. At a
+    // high zoom the panel allows a smaller pen than asked for, and the box then shows the
+    // width the pen really has.
     QObject::connect(PenSizeEdit, &QSpinBox::valueChanged, FControls, [this](int Value) {
         Guarded([this, Value] {
             if (Value != Panel->PenWidth())
                 Panel->SetPenWidth(Value);
+            if (PenSizeEdit && PenSizeEdit->value() != Panel->PenWidth()) {
+                const QSignalBlocker Block(PenSizeEdit);
+                PenSizeEdit->setValue(Panel->PenWidth());
+            }
         });
     });
     QObject::connect(ModeCombo, &QComboBox::activated, FControls,
                      [this](int Index) { Guarded([this, Index] { SetPaintMode(Index); }); });
     QObject::connect(ColorButton, &QToolButton::clicked, FControls, [this] {
         Guarded([this] {
-            const QColor Chosen =
-                QColorDialog::getColor(QColorOf(CurrentColor()), StatusBar, "Color");
-            if (Chosen.isValid())
-                SetColor(RGB(static_cast<std::uint8_t>(Chosen.red()),
-                             static_cast<std::uint8_t>(Chosen.green()),
-                             static_cast<std::uint8_t>(Chosen.blue())));
+            TColor Chosen = CurrentColor();
+            if (ChooseColor(StatusBar, "Color", Chosen))
+                SetColor(Chosen);
         });
     });
     StatusBar->insertWidget(0, FControls);
@@ -293,7 +284,7 @@ void TPaintingMode::RefreshControls() {
         C -= 1;
     const int Side = std::max(ColorButton->height() - 8, 12);
     QPixmap Swatch(Side, Side);
-    Swatch.fill(QColorOf(C));
+    Swatch.fill(ToQColor(C));
     ColorButton->setIcon(QIcon(Swatch));
 }
 

@@ -76,7 +76,7 @@ void TBeacon::DrawOn(QPainter& Canvas) const {
     TSavedPainter Saved(Canvas);
     Canvas.setRenderHint(QPainter::Antialiasing, false);
     Canvas.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    QPen Pen(QColor(GetRValue(FDrawnColor), GetGValue(FDrawnColor), GetBValue(FDrawnColor)), 1);
+    QPen Pen(ToQColor(FDrawnColor), 1);
     Pen.setCosmetic(true);
     Canvas.setPen(Pen);
     Canvas.setBrush(Qt::NoBrush);

@@ -31,7 +31,7 @@ void TFollowingView::PointFollowed(TLine& Line, TLongintPoint, TDoublePoint Real
         Canvas.save();
         Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
         const TColor C = Line.DisplayColor();
-        QPen Pen(QColor(GetRValue(C), GetGValue(C), GetBValue(C)), 1);
+        QPen Pen(ToQColor(C), 1);
         Pen.setCosmetic(true);
         Canvas.setPen(Pen);
         Canvas.drawPoint(S.X, S.Y);

@@ -42,7 +42,7 @@ public:
 // image through the view mapping (nearest neighbour), then the scale-point markers, then
 // whatever listeners draw on Canvas(). Inverting overlays (rubber band, cross-hair) are
 // drawn into the composition by exclusive-or, so drawing them twice restores it exactly.
-class TKorvanePanel : public QWidget, public IDigitizationPanel {
+class TKorvanePanel : public QWidget, public IDigitizationPanel, public IPaintPanel {
 public:
     enum EPaintMode : int { pmReplacing = 0, pmErasing = 1, pmMarking = 2 };
     static const char* const PaintModeNames[3]; // "Replacing", "Erasing", "Marking"
@@ -123,12 +123,12 @@ public:
     TColor ReplacingColor() const { return FReplacingColor; }
     TColor ErasingColor() const { return FErasingColor; }
     TColor MarkingColor() const { return FMarkingColor; }
-    void SetReplacingColor(TColor Color);
-    void SetErasingColor(TColor Color);
-    void SetMarkingColor(TColor Color);
+    void SetReplacingColor(TColor Color) override;
+    void SetErasingColor(TColor Color) override;
+    void SetMarkingColor(TColor Color) override;
     // Only with an image: limited to 1 .. 31 (31 × WindowExt.X / ViewportExt.X with a
     // coordinate system), rebuilds the pen cursor while painting, tells the listeners.
-    void SetPenWidth(std::int32_t Width);
+    void SetPenWidth(std::int32_t Width) override;
     std::int32_t PenWidth() const { return FPenWidth; }
     void RebuildPenCursor();
     // The pen's colour: the colour laid down by the copying modes; for marking the

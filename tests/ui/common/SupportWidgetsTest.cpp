@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -156,6 +157,51 @@ TEST(ValidateUpDownEdit, SpinBoxGetsItsLastValueOrTheLimit) {
     ValidateUpDownEdit(Box);
     EXPECT_EQ(Box.cleanText(), "100");
     EXPECT_EQ(Box.value(), 100);
+}
+
+// Types Text into Editor key by key, as the keyboard would.
+void Type(QWidget& Editor, const QString& Text) {
+    for (const QChar C : Text) {
+        QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, QString(C));
+        QApplication::sendEvent(&Editor, &Press);
+    }
+}
+
+TEST(UpDownEdit, TakesAnyIntegerWhileTypingAndClampsItWhenLeftOrEntered) {
+    struct TCase {
+        const char* Typed;
+        const char* WhileTyping;
+        bool Enter; // else the field is left
+        int After;
+    };
+    const TCase Cases[] = {
+        {"700", "700", false, 500},   {"700", "700", true, 500},  // over the limit: clamped
+        {"-3", "-3", false, 1},       {"0", "0", true, 1},        // under it
+        {"12", "12", false, 12},                                  // in range
+        {"4x2", "42", false, 42},                                 // a letter never arrives
+        {"", "", false, 50},                                      // nothing: the last value
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Typed);
+        TUpDownEdit Box;
+        Box.setRange(1, 500);
+        Box.setValue(50);
+        auto* Editor = Box.findChild<QLineEdit*>();
+        ASSERT_NE(Editor, nullptr);
+        Editor->selectAll();
+        Editor->del();
+        Type(*Editor, QString::fromLatin1(C.Typed));
+        EXPECT_EQ(Box.text(), QString::fromLatin1(C.WhileTyping));
+        if (C.Enter) {
+            QKeyEvent Enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(&Box, &Enter);
+        } else {
+            QFocusEvent Out(QEvent::FocusOut, Qt::TabFocusReason);
+            QApplication::sendEvent(&Box, &Out);
+        }
+        EXPECT_EQ(Box.value(), C.After);
+        EXPECT_EQ(Box.text(), QString::number(C.After));
+    }
 }
 
 TEST(FitTwoColumns, FillsTheViewportInProportionTruncatingEachColumn) {

@@ -2,12 +2,15 @@
 #include "ui/common/SupportWidgets.h"
 #include "ui/dialogs/FormatDialog.h"
 #include "ui/dialogs/PointDialog.h"
+#include "ui/dialogs/PreferencesDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -15,8 +18,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
+#include <QTabWidget>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
@@ -242,6 +248,144 @@ TEST(FormatDialog, CancelLeavesTheResultRejected) {
     D.btnCancel->click();
     EXPECT_EQ(D.result(), QDialog::Rejected);
     EXPECT_FALSE(D.isVisible());
+}
+
+// ---- Settings dialog ----
+
+TEST(PreferencesDialog, ShowsTheStoredSettingsAndOkWritesEveryControlBack) {
+    THelpFixture Help;
+    TfrmPreferencesDialog D;
+    EXPECT_EQ(D.windowTitle(), "Settings");
+    ASSERT_EQ(D.pcMain->count(), 2);
+    EXPECT_EQ(D.pcMain->tabText(0), "Digitizing");
+    EXPECT_EQ(D.pcMain->tabText(1), "Painting");
+    EXPECT_EQ(D.trkSpeed->minimum(), 0);
+    EXPECT_EQ(D.trkSpeed->maximum(), 300);
+    EXPECT_EQ(D.trkSpeed->pageStep(), 30);
+    EXPECT_EQ(D.trkSpeed->tickInterval(), 30);
+
+    TVectorizerParameters Follower;
+    Follower.SelectedPointColor = 3;
+    Follower.UseBeacon = false;
+    Follower.SetDelay(100);
+    Follower.SetColorTolerance(0.25);
+    Follower.SetMaxHorizontalJump(4);
+    Follower.SetThicknessTolerance(30);
+    Follower.SetMaxVerticalJump(120);
+    TPaintParameters Paint;
+    Paint.SetPenSize(5);
+    Paint.SetReplacingColor(RGB(10, 20, 30));
+    Paint.SetErasingColor(RGB(250, 250, 240));
+    Paint.SetMarkingColor(RGB(0, 0, 200));
+    TFollowerEnhancements Mixed;
+    Mixed.Crossings = true; // only one of the recommended three
+    D.SetShowSpanningCursor(false);
+    D.SetVectorizerParameters(Follower);
+    D.SetPaintParameters(Paint);
+    D.SetEnhancements(Mixed);
+
+    EXPECT_EQ(D.cboSelectedPointColor->SelectedColorIndex(), 3);
+    EXPECT_FALSE(D.chkUseBeacon->isChecked());
+    EXPECT_FALSE(D.GetShowSpanningCursor());
+    EXPECT_EQ(D.trkSpeed->value(), 200);
+    EXPECT_EQ(D.udColorTolerance->value(), 25);
+    EXPECT_EQ(D.udMaxHorizontalJump->value(), 4);
+    EXPECT_EQ(D.udThicknessTolerance->value(), 30);
+    EXPECT_EQ(D.udMaxVerticalJump->value(), 120);
+    EXPECT_EQ(D.chkEnhancedFollowing->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(TfrmPreferencesDialog::SwatchColor(*D.boxErasingColor), RGB(250, 250, 240));
+    EXPECT_EQ(D.udPenSize->value(), 5);
+
+    // Help follows the page that is shown.
+    D.ShowPaintingPage(true);
+    D.btnHelp->click();
+    D.ShowPaintingPage(false);
+    D.btnHelp->click();
+    EXPECT_EQ(Help.Shown, (std::vector<int>{1050, 1000}));
+
+    D.trkSpeed->setValue(300);
+    D.udColorTolerance->setValue(60);
+    D.udPenSize->setValue(12);
+    D.chkGapFilling->setChecked(true);
+    D.show();
+    D.btnOK->click();
+    EXPECT_EQ(D.result(), QDialog::Accepted);
+    EXPECT_EQ(D.VectorizerParameters().Delay(), 0);
+    EXPECT_DOUBLE_EQ(D.VectorizerParameters().ColorTolerance(), 0.6);
+    EXPECT_EQ(D.VectorizerParameters().MaxVerticalJump(), 120);
+    EXPECT_EQ(D.VectorizerParameters().SelectedPointColor, 3);
+    EXPECT_EQ(D.PaintParameters().PenSize(), 12);
+    EXPECT_EQ(D.PaintParameters().ReplacingColor(), RGB(10, 20, 30));
+    // The half-checked switch left the enhancements as they were; gap filling was added.
+    TFollowerEnhancements Expected = Mixed;
+    Expected.GapFilling = true;
+    EXPECT_EQ(D.Enhancements(), Expected);
+
+    const std::vector<std::pair<QWidget*, int>> Numbers = {
+        {D.cboSelectedPointColor, 1001}, {D.chkUseBeacon, 1002},
+        {D.chkShowSpanningCursor, 1002}, {D.trkSpeed, 1003},
+        {D.udColorTolerance, 1004},      {D.udMaxHorizontalJump, 1005},
+        {D.udThicknessTolerance, 1006},  {D.udMaxVerticalJump, 1007},
+        {D.btnChooseReplacingColor, 1051}, {D.btnChooseErasingColor, 1052},
+        {D.btnChooseMarkingColor, 1053}, {D.udPenSize, 1054}};
+    for (const auto& [Control, Number] : Numbers)
+        EXPECT_EQ(HelpContextOf(*Control), Number);
+}
+
+TEST(PreferencesDialog, TypedValuesAreClampedToTheirRangesWhenRead) {
+    struct TCase {
+        TUpDownEdit* TfrmPreferencesDialog::*Field;
+        const char* Typed;
+        int Shown;
+    };
+    const TCase Cases[] = {
+        {&TfrmPreferencesDialog::udMaxVerticalJump, "700", 500},
+        {&TfrmPreferencesDialog::udMaxHorizontalJump, "0", 1},
+        {&TfrmPreferencesDialog::udThicknessTolerance, "301", 300},
+        {&TfrmPreferencesDialog::udColorTolerance, "-4", 0},
+        {&TfrmPreferencesDialog::udPenSize, "99", 31},
+    };
+    TfrmPreferencesDialog D;
+    for (const TCase& C : Cases) {
+        TUpDownEdit& Box = *(D.*C.Field);
+        auto* Editor = Box.findChild<QLineEdit*>();
+        Editor->selectAll();
+        Editor->del();
+        for (const QChar Key : QString::fromLatin1(C.Typed)) {
+            QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, QString(Key));
+            QApplication::sendEvent(Editor, &Press);
+        }
+        EXPECT_EQ(Box.text(), QString::fromLatin1(C.Typed));
+    }
+    D.ReadControls(); // what OK does, without leaving the fields first
+    for (const TCase& C : Cases)
+        EXPECT_EQ((D.*C.Field)->text(), QString::number(C.Shown)) << C.Typed;
+    EXPECT_EQ(D.VectorizerParameters().MaxVerticalJump(), 500);
+    EXPECT_EQ(D.PaintParameters().PenSize(), 31);
+}
+
+TEST(PreferencesDialog, ChooseOpensTheColourDialogAndOnlyOkChangesTheSwatch) {
+    TfrmPreferencesDialog D;
+    TPaintParameters Paint;
+    Paint.SetMarkingColor(RGB(0, 128, 128));
+    D.SetPaintParameters(Paint);
+    D.show();
+    for (const bool Accept : {false, true}) {
+        QString Caption;
+        QTimer::singleShot(0, [&] {
+            auto* Colors = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(Colors, nullptr);
+            Caption = Colors->windowTitle();
+            Colors->setCurrentColor(QColor(255, 0, 0));
+            Accept ? Colors->accept() : Colors->reject();
+        });
+        D.btnChooseMarkingColor->click();
+        EXPECT_EQ(Caption, "Marking color:");
+        EXPECT_EQ(TfrmPreferencesDialog::SwatchColor(*D.boxMarkingColor),
+                  Accept ? RGB(255, 0, 0) : RGB(0, 128, 128));
+    }
+    D.ReadControls();
+    EXPECT_EQ(D.PaintParameters().MarkingColor(), RGB(255, 0, 0));
 }
 
 // ---- Context help ----

@@ -3,11 +3,13 @@
 
 #include "core/Prompter.h"
 #include "document/Digitizations.h"
+#include "document/EnhancementSettings.h"
 #include "document/Parameters.h"
 #include "document/PointSelections.h"
 #include "follower/UiDispatcher.h"
 #include "follower/VectorizerInitialConditions.h"
 #include "interaction/ApplicationCommands.h"
+#include "interaction/ApplicationParameters.h"
 #include "interaction/KorvaneApplication.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/DigitizingCommands.h"
@@ -39,6 +41,24 @@ struct TFixedDialogs : IKorvaneDialogs {
     }
     bool AskFormats(TCoordFormatPair& Value) override {
         Value.Assign(Formats);
+        return true;
+    }
+    // Turns every setting away from its default.
+    bool AskSettings(TSettingsAnswer& Value, bool) override {
+        Value.UseSpanningCursor = !Value.UseSpanningCursor;
+        Value.Vectorizer.SelectedPointColor = 2;
+        Value.Vectorizer.UseBeacon = !Value.Vectorizer.UseBeacon;
+        Value.Vectorizer.SetDelay(7);
+        Value.Vectorizer.SetColorTolerance(0.33);
+        Value.Vectorizer.SetMaxHorizontalJump(9);
+        Value.Vectorizer.SetMaxVerticalJump(400);
+        Value.Vectorizer.SetThicknessTolerance(11);
+        Value.Paint.SetPenSize(9);
+        Value.Paint.SetReplacingColor(RGB(1, 2, 3));
+        Value.Paint.SetErasingColor(RGB(4, 5, 6));
+        Value.Paint.SetMarkingColor(RGB(7, 8, 9));
+        Value.Enhancements = TFollowerEnhancements::Enhanced();
+        Value.Enhancements.GapFilling = true;
         return true;
     }
     bool RunExportDialog(TfrmExportData&) override { return false; }
@@ -82,6 +102,7 @@ struct TWork {
         SetScalePoints();
         Panel.Scale().DefineScale(false, false);
         App->FileParameters().VectorizerParameters.SetDelay(0);
+        App->PaintParameters().ApplyTo(Panel); // as painting does when it starts
 
         auto NewLine = std::make_unique<TFunctionalLine>("Line");
         Line = NewLine.get();
@@ -121,6 +142,19 @@ struct TWork {
               << D.SecondValue.X << ',' << D.SecondValue.Y << ' ' << D.LogAxes.X << D.LogAxes.Y;
         }
         const TFileParameters& F = App->FileParameters();
+        const TVectorizerParameters& V = F.VectorizerParameters;
+        const TPaintParameters& P = App->PaintParameters();
+        S << "\nsettings " << App->ApplicationParameters().UseSpanningCursor << ' '
+          << int(V.SelectedPointColor) << V.UseBeacon << ' ' << V.Delay() << ' '
+          << V.ColorTolerance() << ' ' << V.MaxHorizontalJump() << ' ' << V.MaxVerticalJump()
+          << ' ' << V.ThicknessTolerance() << " paint " << P.PenSize() << ' '
+          << P.ReplacingColor() << ' ' << P.ErasingColor() << ' ' << P.MarkingColor()
+          << " panel " << Panel.PenWidth() << ' ' << Panel.ReplacingColor() << ' '
+          << Panel.ErasingColor() << ' ' << Panel.MarkingColor() << "\nenhancements\n"
+          << App->EnhancementSettings().ToText() << "stored\n";
+        TEnhancementSettings Stored;
+        Stored.Load(Dir.string());
+        S << Stored.ToText();
         S << "\nunits " << F.Units.X << '|' << F.Units.Y << "\nformats "
           << F.Formats.XFormat.FloatingPoint << F.Formats.XFormat.Precision
           << F.Formats.YFormat.FloatingPoint << F.Formats.YFormat.Precision << '\n';
@@ -165,11 +199,12 @@ std::function<void(TWork&)> Plain(std::function<TArgumentList(TWork&)> Arguments
     };
 }
 
-template <class Command> std::function<void(TWork&)> Asking(const TArgumentList& Arguments) {
+template <class Command>
+std::function<void(TWork&)> Asking(std::function<TArgumentList(TWork&)> Arguments) {
     return [Arguments](TWork& W) {
         auto C = std::make_unique<Command>();
         C->SetDialogs(W.Dialogs);
-        ExecuteCommand(*W.App, std::move(C), Arguments);
+        ExecuteCommand(*W.App, std::move(C), Arguments(W));
     };
 }
 
@@ -196,13 +231,15 @@ const TUndoCase UndoCases[] = {
          ExecuteCommand(*W.App, std::make_unique<TDefineScaleCommand>(),
                         {&W.Panel, false, false, &OldDefined, &OldCurrent});
      }},
-    {"units", nullptr, Asking<TSetUnitsCommand>({})},
+    {"units", nullptr, Asking<TSetUnitsCommand>([](TWork&) -> TArgumentList { return {}; })},
     {"formats",
      [](TWork& W) {
          W.Dialogs.Formats.XFormat.FloatingPoint = false;
          W.Dialogs.Formats.XFormat.Precision = 5;
      },
-     Asking<TSetFormatsCommand>({nullptr})},
+     Asking<TSetFormatsCommand>([](TWork&) -> TArgumentList { return {nullptr}; })},
+    {"settings", nullptr, Asking<TEditPreferencesCommand>([](TWork& W) -> TArgumentList { return {&W.Panel}; }),
+     false},
     {"new functional line", nullptr,
      Plain<TCreateFunctionalLineCommand>([](TWork&) -> TArgumentList { return {}; })},
     {"new nonfunctional line", nullptr,
