@@ -327,6 +327,8 @@ TEST_F(Digitizing, PaintingStrokesAreStepsOfTheHistoryAndTheKeysDriveThePen) {
         View().MouseMove({X, 60}, 0);
     Click(200, 60);
     EXPECT_NE(Hash(), Before);
+    // The stroke starts where the pen went down, not at the first move.
+    EXPECT_EQ(Window->pzImage->Image().pixel(100, 50), qRgb(0, 0, 0));
     ASSERT_EQ(Window->App().History().Count(), History + 1);
     EXPECT_EQ(Window->actEditUndo->text(), "&Undo Paint");
     EXPECT_TRUE(Window->App().ImageIsDirty());
@@ -357,6 +359,15 @@ TEST_F(Digitizing, PaintingStrokesAreStepsOfTheHistoryAndTheKeysDriveThePen) {
     for (int I = 0; I < 40; ++I)
         Key(40, Qt::AltModifier);
     EXPECT_EQ(Window->pzImage->PenWidth(), 1);
+    // Zoomed in, the pen is at most 31 screen pixels wide; the box shows the width it got.
+    for (int I = 0; I < 12 && View().LimitedPenWidth(31) >= 20; ++I)
+        Window->actViewZoomIn->Execute();
+    const int Limit = View().LimitedPenWidth(31);
+    ASSERT_LT(Limit, 20);
+    Mode->PenSizeEdit->setValue(20);
+    EXPECT_EQ(Window->pzImage->PenWidth(), Limit);
+    EXPECT_EQ(Mode->PenSizeEdit->value(), Limit);
+    Window->actViewActualSize->Execute();
 
     // Shift-click takes the colour under the pointer for the current paint mode.
     Key('G'); // erasing

@@ -27,12 +27,14 @@
 #include <QTimer>
 #include <QWindow>
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -79,6 +81,19 @@ fs::path TempFolder(const char* Name) {
     fs::remove_all(Dir);
     fs::create_directories(Dir);
     return Dir;
+}
+
+// The main window at the screen's top-left corner, shown and drawn.
+std::unique_ptr<TfrmMain> ShowWindow(const fs::path& Dir, IPrompter& Prompter,
+                                     IKorvaneDialogs* Dialogs = nullptr) {
+    auto Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, Dialogs);
+    Window->resize(1300, 900);
+    Window->move(0, 0);
+    Window->show();
+    Window->activateWindow();
+    EXPECT_TRUE(PumpUntil([&] { return Window->windowHandle()->isExposed(); }, 20))
+        << "the window was not shown";
+    return Window;
 }
 
 TEST(KorvaneProgram, StartsWithItsCaptionAndExitsThroughTheFileMenu) {
@@ -147,12 +162,7 @@ TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
     TScriptedPrompter Prompter;
     std::vector<std::string> Errors;
     SetExceptionHandler([&](const std::exception& E) { Errors.push_back(E.what()); });
-    auto Window = std::make_unique<TfrmMain>(Dir.string(), Prompter);
-    Window->resize(1300, 900);
-    Window->move(0, 0);
-    Window->show();
-    Window->activateWindow();
-    ASSERT_TRUE(PumpUntil([&] { return Window->windowHandle()->isExposed(); }, 20));
+    auto Window = ShowWindow(Dir, Prompter);
     PumpUntil([] { return false; }, 1);
 
     // Where things are on the screen: the image is shown at actual size from the paint box's
@@ -459,12 +469,7 @@ TEST(KorvaneWindow, ZoomsBackExactlyCopiesTheGridAndPastesAScreenshot) {
     Dialogs.Answers = {{0, 0, false, false}, {10, 5, false, false}};
     std::vector<std::string> Errors;
     SetExceptionHandler([&](const std::exception& E) { Errors.push_back(E.what()); });
-    auto Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
-    Window->resize(1300, 900);
-    Window->move(0, 0);
-    Window->show();
-    Window->activateWindow();
-    ASSERT_TRUE(PumpUntil([&] { return Window->windowHandle()->isExposed(); }, 20));
+    auto Window = ShowWindow(Dir, Prompter, &Dialogs);
     Window->OpenImage(QString::fromStdString((CaseDir / (Case + ".png")).string()));
     ASSERT_TRUE(Window->App().FileIsOpen());
     PumpUntil([] { return false; }, 1);
@@ -599,6 +604,208 @@ TEST(KorvaneWindow, ZoomsBackExactlyCopiesTheGridAndPastesAScreenshot) {
     EXPECT_EQ(Window->pzImage->Image().pixel(7, 5) & 0xFFFFFF, 0xFA0000u);
     EXPECT_EQ(Window->pzImage->Image().pixel(8, 5) & 0xFFFFFF, qRgb(10, 200, 30) & 0xFFFFFFu);
 
+    Window.reset();
+    SetExceptionHandler(nullptr);
+    fs::remove_all(Dir);
+}
+
+// A chart whose black curve runs into a black grid line: the follower leaves the curve along
+// the line. The user erases the grid line beside the crossing with the erasing pen, by real
+// keys and mouse moves, and follows the curve again: this time it gets past the crossing.
+TEST(KorvaneWindow, ErasingAGridLineTheCurveRunsIntoLetsTheFollowerGoFarther) {
+    const std::string Case = "p07_black_grid_same_colour";
+    const fs::path CaseDir = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" / Case;
+    QFile TruthFile(QString::fromStdString((CaseDir / "truth.json").string()));
+    ASSERT_TRUE(TruthFile.open(QIODevice::ReadOnly));
+    const QJsonObject Truth = QJsonDocument::fromJson(TruthFile.readAll()).object();
+    const QJsonObject Axes = Truth["axes"].toObject();
+    const auto Pixel = [&](const char* Key) {
+        const QJsonArray A = Axes[Key].toObject()["pixel"].toArray();
+        return QPoint(A[0].toInt(), A[1].toInt());
+    };
+    const auto Value = [&](const char* Key, int I) {
+        return Axes[Key].toObject()["value"].toArray()[I].toDouble();
+    };
+    const QPoint First = Pixel("first"), Skew = Pixel("skew"), Second = Pixel("second");
+    // The case's axes are linear and upright: real values to image pixels directly.
+    const auto Column = [&](double X) {
+        return First.x() + (X - Value("first", 0)) / (Value("second", 0) - Value("first", 0)) *
+                               (Second.x() - First.x());
+    };
+    const auto Row = [&](double Y) {
+        return First.y() + (Y - Value("first", 1)) / (Value("second", 1) - Value("first", 1)) *
+                               (Second.y() - First.y());
+    };
+    const QJsonObject Curve = Truth["curves"].toArray()[0].toObject();
+    const QPoint Start(Curve["start_pixel"].toArray()[0].toInt(),
+                       Curve["start_pixel"].toArray()[1].toInt());
+    std::map<int, double> TruthRow; // pixel column -> the curve's row there
+    for (const QJsonValue& P : Curve["truth"].toArray())
+        TruthRow.emplace(static_cast<int>(Column(P.toArray()[0].toDouble())),
+                         Row(P.toArray()[1].toDouble()));
+    // The last column a line reaches on the curve (within three pixels of it) before it
+    // leaves the curve for good: a stretch of more than 15 points off it. (At a crossing the
+    // follower may take a few pixels of the grid line and come back.)
+    const auto Reach = [&](const TLine& Line) {
+        int Last = -1, Off = 0;
+        for (std::int32_t I = 0; I < Line.Count() && Off <= 15; ++I) {
+            const double C = Column(Line.GetPoint(I).X), R = Row(Line.GetPoint(I).Y) + 0.5;
+            const auto Found = TruthRow.find(static_cast<int>(C));
+            if (Found == TruthRow.end() || std::abs(R - Found->second) > 3) {
+                ++Off;
+                continue;
+            }
+            Last = static_cast<int>(C);
+            Off = 0;
+        }
+        return Last;
+    };
+
+    const fs::path Dir = TempFolder("erase");
+    TScriptedPrompter Prompter;
+    TWaveDialogs Dialogs;
+    Dialogs.Answers = {{Value("first", 0), Value("first", 1), false, false},
+                       {Value("second", 0), Value("second", 1), false, false}};
+    std::vector<std::string> Errors;
+    SetExceptionHandler([&](const std::exception& E) { Errors.push_back(E.what()); });
+    auto Window = ShowWindow(Dir, Prompter, &Dialogs);
+    Window->OpenImage(QString::fromStdString((CaseDir / (Case + ".png")).string()));
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    TPanZoomView& View = Window->pzImage->View();
+    Window->actEditDefineCoordinateSystem->Execute();
+    for (const QPoint P : {First, Skew, Second}) {
+        View.MouseDown({P.x(), P.y()}, 1, 0);
+        View.MouseUp({P.x(), P.y()}, 1, 0);
+    }
+    PumpUntil([] { return false; }, 1);
+    ASSERT_TRUE(Window->pzImage->ScaleDefined());
+    Window->App().FileParameters().VectorizerParameters.SetDelay(0);
+    // The chart is shown at actual size from the paint box's corner.
+    const TScaleSystem& Screen = Window->pzImage->CurrentScaleSystem();
+    ASSERT_EQ(Screen.ImageToScreen({100, 100}).X - Screen.ImageToScreen({0, 0}).X, 100);
+    ASSERT_EQ(Screen.ImageToScreen({0, 0}).X - Screen.HalfStep().X, 0);
+    const QPoint Origin = Window->pzImage->PaintBox()->mapToGlobal(QPoint(0, 0));
+    const auto At = [&](QPoint ImagePixel) {
+        const QPoint P = Origin + ImagePixel;
+        return std::to_string(P.x()) + " " + std::to_string(P.y());
+    };
+    const QRect DigitizeTitle =
+        Window->menuBar()->actionGeometry(Window->mnuDigitize->menuAction());
+    const QPoint DigitizeMenu = Window->menuBar()->mapToGlobal(DigitizeTitle.center());
+    const std::string WindowId = std::to_string(Window->winId());
+
+    // What the main thread sees, for the script.
+    std::atomic<bool> Painting{false};
+    std::atomic<int> PaintMode{-1}, PenWidth{0};
+    const auto Watch = [&] {
+        Painting = Window->App().ModeManager().CurrentMode() &&
+                   Window->actEditPaint->isChecked();
+        PaintMode = Window->pzImage->PaintMode();
+        PenWidth = Window->pzImage->PenWidth();
+    };
+    // Runs Body on a thread of its own while the main thread keeps the window going; the
+    // answer is the step that failed, or nothing.
+    const auto Script = [&](const std::function<void(std::function<bool(bool, const char*)>)>&
+                                Body) {
+        std::atomic<bool> Done{false};
+        std::string Failed;
+        std::thread Thread([&] {
+            Body([&](bool Ok, const char* What) {
+                if (!Ok && Failed.empty())
+                    Failed = What;
+                return Ok;
+            });
+            if (!Failed.empty())
+                Xdotool("key Escape");
+            Done = true;
+        });
+        const bool InTime = PumpUntil(
+            [&] {
+                Watch();
+                return Done.load();
+            },
+            120);
+        Thread.join();
+        return InTime ? Failed : std::string("the script ran out of time");
+    };
+    const auto Until = [](const std::function<bool()>& Ready) {
+        for (int I = 0; I < 200 && !Ready(); ++I)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return Ready();
+    };
+    // Digitize > New Functional Line and a click on the curve's start; the run to its end.
+    const auto Follow = [&]() -> TLine* {
+        const std::string Failed = Script([&](auto Step) {
+            Step(Xdotool("mousemove --sync " + std::to_string(DigitizeMenu.x()) + " " +
+                         std::to_string(DigitizeMenu.y()) + " click 1") &&
+                     Xdotool("key f") &&
+                     Xdotool("mousemove --sync " + At(Start) + " click 1"),
+                 "starting a functional line");
+        });
+        EXPECT_EQ(Failed, "");
+        auto* Line = dynamic_cast<TLine*>(Window->CurrentDigitization());
+        if (!Line)
+            return nullptr;
+        EXPECT_TRUE(PumpUntil([&] { return Line->Count() > 0 && !Line->Following(); }, 60));
+        return Line;
+    };
+
+    TLine* Before = Follow();
+    ASSERT_NE(Before, nullptr);
+    const int ReachBefore = Reach(*Before);
+
+    // The grid line the curve runs into, right of where it leaves the curve: erased along
+    // its row from a few pixels past the crossing to the frame, with a 5-pixel pen.
+    const int GridRow = 330;
+    const QImage Original = Window->pzImage->Image().copy();
+    ASSERT_EQ(qGray(Original.pixel(600, GridRow)), 0) << "no grid line at row 330";
+    const std::string Failed = Script([&](auto Step) {
+        if (!Step(Xdotool("windowfocus --sync " + WindowId), "focusing the window") ||
+            !Step(Xdotool("key ctrl+p"), "Ctrl+P") ||
+            !Step(Until([&] { return Painting.load(); }), "the painting mode") ||
+            !Step(Xdotool("key g"), "g") ||
+            !Step(Until([&] { return PaintMode == 1; }), "the erasing pen") ||
+            !Step(Xdotool("key alt+Up alt+Up alt+Up"), "Alt+Up") ||
+            !Step(Until([&] { return PenWidth == 5; }), "a 5-pixel pen"))
+            return;
+        // Pen down, a drag in short moves, pen up, and Escape.
+        if (!Step(Xdotool("mousemove --sync " + At({566, GridRow}) + " click 1"), "pen down"))
+            return;
+        for (int X = 586; X <= 766; X += 20)
+            if (!Step(Xdotool("mousemove --sync " + At({X, GridRow})), "dragging"))
+                return;
+        Step(Xdotool("mousemove --sync " + At({768, GridRow}) + " click 1"), "pen up") &&
+            Step(Xdotool("key Escape"), "Escape") &&
+            Step(Until([&] { return !Painting.load(); }), "the end of painting");
+    });
+    EXPECT_EQ(Failed, "");
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Paint");
+    const QImage& Repaired = Window->pzImage->Image();
+    for (int X = 570; X <= 766; X += 14)
+        EXPECT_EQ(Repaired.pixel(X, GridRow), qRgb(255, 255, 255)) << X;
+    // Nothing outside the pen's reach changed: the curve above the grid line keeps its ink.
+    for (int Y = 0; Y < Repaired.height(); ++Y)
+        for (int X = 0; X < Repaired.width(); ++X) {
+            if (std::abs(Y - GridRow) > 3 || X < 562) {
+                ASSERT_EQ(Repaired.pixel(X, Y), Original.pixel(X, Y)) << X << "," << Y;
+            }
+        }
+
+    TLine* After = Follow();
+    ASSERT_NE(After, nullptr);
+    ASSERT_NE(After, Before);
+    const int ReachAfter = Reach(*After);
+    PumpUntil([] { return false; }, 1);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(
+        QString::fromStdString(KORVANE_BINARY_DIR) + "/korvane-erase-repair.png");
+    std::printf("reach on the curve: column %d before the repair, %d after\n", ReachBefore,
+                ReachAfter);
+    EXPECT_GT(ReachBefore, 500);
+    EXPECT_LT(ReachBefore, 565);
+    EXPECT_GT(ReachAfter, ReachBefore + 100);
+    EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : Errors.front());
+
+    Prompter = TScriptedPrompter({EMessageAnswer::No, EMessageAnswer::No});
     Window.reset();
     SetExceptionHandler(nullptr);
     fs::remove_all(Dir);

@@ -129,6 +129,15 @@ void TPaintingMode::MouseDown(TLongintPoint Device, TDoublePoint, int Button, un
         return;
     }
     Panel->View().SetPenDown(!Panel->View().PenDown());
+    StartStrokeAt(Device);
+}
+
+void TPaintingMode::StartStrokeAt(TLongintPoint Device) {
+    // A stroke begins where the pen went down, not at the next move, which a fast mouse may
+    // report far away. Nothing is drawn until the pointer moves.
+    TPanZoomView& View = Panel->View();
+    if (View.PenDown() && View.StrokeTo && Device.X >= 0 && Device.Y >= 0)
+        View.StrokeTo(Panel->CurrentScaleSystem().ScreenToImage(Device));
 }
 
 void TPaintingMode::PanelMouseMove(TLongintPoint Device, unsigned) {
@@ -152,6 +161,7 @@ void TPaintingMode::KeyDown(QObject* Sender, std::uint16_t& Key, Qt::KeyboardMod
     const bool Alt = Shift & Qt::AltModifier;
     if (Key == LetterD) {
         Panel->View().SetPenDown(!Panel->View().PenDown());
+        StartStrokeAt(Panel->View().LastMousePos());
         Key = 0;
     } else if (Key == LetterG) {
         SetPaintMode((Panel->PaintMode() + 1) % 3);

@@ -68,6 +68,7 @@ private:
     void RemoveControls();
     void RefreshControls();
     void ShowPenStatus();
+    void StartStrokeAt(TLongintPoint Device);
     void UpdateEyedropper(Qt::KeyboardModifiers Shift);
     // Ends the stroke's command: into the history when it painted, else dropped.
     void FinishPaintCommand();
