@@ -16,6 +16,7 @@
 #include "ui/modes/KorvaneActions.h"
 #include "ui/panel/KorvanePanel.h"
 
+#include <functional>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -39,8 +40,11 @@ public:
     QString Target;
     bool AskScalePoint(const QString&, bool, QPoint, TScalePointAnswer&) override { return false; }
     bool AskUnits(TStringPoint&) override { return false; }
-    bool AskFormats(TCoordFormatPair&) override { return false; }
+    bool AskFormats(TCoordFormatPair&, bool&) override { return false; }
     bool AskSettings(TSettingsAnswer&, bool) override { return false; }
+    bool RunLinePropertiesDialog(TfrmLineProperties&) override { return false; }
+    bool RunScatterPropertiesDialog(TfrmScatterProperties&) override { return false; }
+    bool RunCalculationDialog(TfrmCalculationDialog&) override { return false; }
     bool RunExportDialog(TfrmExportData& Dialog) override {
         DialogShown = Clock->nsecsElapsed();
         Dialog.OKBtn->click();

@@ -108,6 +108,10 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, IKorvaneDialo
             // Damage is reported where the file's other settings are used; defaults here.
         }
         actDataCopyFullPrecision->setChecked(Settings.CopyFullPrecision);
+        if (Settings.HasDefaultFormats) {
+            FApp->FileParameters().DefaultFormats.Assign(Settings.DefaultFormats);
+            FApp->FileParameters().ResetUnitsAndFormats();
+        }
     }
     ApplyWindowLayout();
     FApp->ApplicationParameters().RecentFiles().OnChange = [this](TRecentFilesList&) {

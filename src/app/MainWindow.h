@@ -18,6 +18,7 @@
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QSplitter;
 class QToolButton;
@@ -186,6 +187,12 @@ private:
     void DefineCoordinateSystem();
     void CreateDigitization(std::unique_ptr<TApplicationCommand> Command);
     void DeleteCurrentDigitization();
+    // The Calculate action: the calculation dialog, then the result as a new functional line.
+    void Calculate();
+    // A list entry's icon (the kind and a swatch of the colour) and text colour.
+    void ShowInList(QListWidgetItem& Item, const TDigitization& Digitization) const;
+    // A name typed into the list becomes the data set's name, as a step of the history.
+    void RenameFromList(QListWidgetItem& Item);
     void FollowingEnded();
     bool FollowerRunning() const;
     void SaveImageAs();

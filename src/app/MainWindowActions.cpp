@@ -6,6 +6,7 @@
 #include "core/Prompter.h"
 #include "document/ProgramSettings.h"
 #include "document/RecentFiles.h"
+#include "export/DataCalculations.h"
 #include "image/ImageFormats.h"
 #include "image/Scanner.h"
 #include "interaction/ApplicationParameters.h"
@@ -13,6 +14,7 @@
 #include "ui/common/SupportWidgets.h"
 #include "ui/data/ApproximatorParamPanels.h"
 #include "ui/data/DigitizationDataViews.h"
+#include "ui/dialogs/CalculationDialog.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/GuideControls.h"
@@ -20,6 +22,7 @@
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/modes/PaintingMode.h"
+#include "ui/modes/PropertiesCommands.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QApplication>
@@ -273,7 +276,12 @@ void TfrmMain::ConnectActions() {
     actEditFormats->OnExecute = [this] {
         auto Command = std::make_unique<TSetFormatsCommand>();
         Command->SetDialogs(*FDialogs);
-        ExecuteCommand(*FApp, std::move(Command), {nullptr});
+        TDigitizationDataPanel* View = nullptr;
+        if (FLineDataPanel->Active())
+            View = FLineDataPanel.get();
+        else if (FScatterDataPanel->Active())
+            View = FScatterDataPanel.get();
+        ExecuteCommand(*FApp, std::move(Command), {View});
     };
 
     actEditPreferences->OnExecute = [this] {
@@ -377,6 +385,8 @@ void TfrmMain::ConnectActions() {
         actDigitizeEnhancedFollowing->setChecked(Changed.EnhancedFollowing());
     };
 
+    actDataCalculate->OnExecute = [this] { Calculate(); };
+
     actDataCopy->OnExecute = [this] {
         TDigitizationDataPanel* View = nullptr;
         if (FLineDataPanel->Active())
@@ -462,6 +472,12 @@ void TfrmMain::ConnectActions() {
     actDataSortDescendingY->OnExecute =
         SortWith(TCommandClass::Of<TSortDescendingYCommand>("TSortDescendingYCommand"),
                  "actDataSortDescendingYExecute");
+    actDataProperties->OnExecute = [this] {
+        auto* Mode = FApp->ModeManager().FindMode<TDigitizingMode>();
+        if (!Mode)
+            throw EAssertion("actDataPropertiesExecute");
+        Mode->EditProperties();
+    };
     actDataExport->OnExecute = [this] {
         auto* Mode = FApp->ModeManager().FindMode<TDigitizingMode>();
         if (!Mode)
@@ -515,6 +531,41 @@ void TfrmMain::CreateDigitization(std::unique_ptr<TApplicationCommand> Command) 
         return;
     lbDigs->setCurrentRow(Last);
     ActivateDigitization(Last);
+}
+
+void TfrmMain::Calculate() {
+    TfrmCalculationDialog Dialog(this);
+    std::vector<TDigitization*> List;
+    for (std::int32_t I = 0; I < FApp->Count(); ++I)
+        List.push_back(&FApp->Digitization(I));
+    Dialog.SetDigitizations(List);
+    std::vector<const TBinaryOperationInstance*> Operations;
+    for (const auto& Instance : OperationInstances())
+        Operations.push_back(Instance.get());
+    Dialog.SetOperations(Operations);
+    Dialog.SetFormats(FApp->FileParameters().Formats);
+    if (auto* Current = dynamic_cast<TFunctionalLine*>(CurrentDigitization()))
+        Dialog.SelectFirst(Current);
+    if (!FDialogs->RunCalculationDialog(Dialog))
+        return;
+    TFunctionalLine* First = Dialog.FirstLine();
+    TFunctionalLine* Second = Dialog.SecondLine();
+    const TBinaryOperationInstance* Instance = Dialog.SelectedOperation();
+    if (!First || !Second || !Instance)
+        return;
+    // A result that is no finite number throws, and nothing is created.
+    TDoublePointArray Points(50);
+    const std::unique_ptr<TBinaryOperation> Operation = Instance->CreateBinary();
+    Operation->Execute(*First, Second, Points);
+    const std::string Name = CalculationResultName(First->Name(), *Operation, Second->Name());
+    auto* Command = dynamic_cast<TCreateDigitizationCommand*>(
+        ExecuteCommand(*FApp, std::make_unique<TCreateFunctionalLineCommand>(), {&Name}));
+    if (!Command || !Command->Digitization())
+        return;
+    Command->Digitization()->SetPoints(Points);
+    const int Row = FApp->IndexOf(*Command->Digitization());
+    lbDigs->setCurrentRow(Row);
+    ActivateDigitization(Row);
 }
 
 void TfrmMain::DeleteCurrentDigitization() {

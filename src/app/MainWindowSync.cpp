@@ -17,6 +17,7 @@
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
 #include "ui/modes/KorvaneModes.h"
+#include "ui/modes/PropertiesCommands.h"
 #include "ui/panel/FollowingView.h"
 #include "ui/panel/KorvanePanel.h"
 #include "ui/panel/Magnifier.h"
@@ -26,6 +27,9 @@
 #include <QListWidgetItem>
 #include <QMenu>
 #include <QSignalBlocker>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyle>
 #include <QStatusBar>
 
 namespace korvane {
@@ -38,7 +42,6 @@ void TfrmMain::CommandStatesChanged(TCommandManager& Sender) {
         Action->setEnabled(Sender.Enabled(Kind) && Action->OnExecute != nullptr);
     // Saving the picture needs an open image, like closing it.
     actFileSaveImageAs->setEnabled(FApp->FileIsOpen() && pzImage->HasImage());
-    actDataCalculate->setEnabled(false);
     actHelpContents->setEnabled(HelpAvailable());
     actHelpIndex->setEnabled(HelpAvailable());
     UpdateDeleteAction();
@@ -60,6 +63,10 @@ void TfrmMain::UpdateDigitizationsMenu() {
     actViewDigitizationsNone->setEnabled(Any);
     actViewDigitizationsLines->setEnabled(FApp && FApp->LineCount() > 0);
     actViewDigitizationsScatters->setEnabled(FApp && FApp->ScatterCount() > 0);
+    bool AnyFunctional = false;
+    for (std::int32_t I = 0; FApp && I < FApp->Count() && !AnyFunctional; ++I)
+        AnyFunctional = dynamic_cast<const TFunctionalLine*>(&FApp->Digitization(I)) != nullptr;
+    actDataCalculate->setEnabled(AnyFunctional && actDataCalculate->OnExecute != nullptr);
 }
 
 void TfrmMain::UpdateUndoRedoCaptions() {
@@ -264,18 +271,51 @@ void TfrmMain::DigitizationInserted(TDigitization& Digitization, std::int32_t In
         Digitization.AddListener(&pzImage->FollowingView());
     Digitization.AddListener(this);
     auto* Item = new QListWidgetItem(QString::fromStdString(Digitization.Name()));
-    Item->setIcon(DrawnIcon(dynamic_cast<TScatter*>(&Digitization) ? EIcon::Scatter
-                            : dynamic_cast<TFunctionalLine*>(&Digitization)
-                                ? EIcon::FunctionalLine
-                                : EIcon::NonfunctionalLine));
-    const TColor C = Digitization.DisplayColor();
-    Item->setForeground(ToQColor(C));
+    // The name can be edited in place (F2, or a click on the selected entry).
+    Item->setFlags(Item->flags() | Qt::ItemIsEditable);
+    ShowInList(*Item, Digitization);
     lbDigs->insertItem(Index, Item);
     if (!FApp->Opening() && lbDigs->currentRow() < 0) {
         lbDigs->setCurrentRow(Index);
     }
     pzImage->RepaintImage();
     UpdateDigitizationsMenu();
+}
+
+void TfrmMain::ShowInList(QListWidgetItem& Item, const TDigitization& Digitization) const {
+    // The kind's icon with a swatch of the display colour beside it.
+    const int Side = lbDigs->iconSize().height();
+    QPixmap Icon(lbDigs->iconSize());
+    Icon.fill(Qt::transparent);
+    {
+        QPainter Painter(&Icon);
+        DrawnIcon(dynamic_cast<const TScatter*>(&Digitization) ? EIcon::Scatter
+                  : dynamic_cast<const TFunctionalLine*>(&Digitization)
+                      ? EIcon::FunctionalLine
+                      : EIcon::NonfunctionalLine)
+            .paint(&Painter, 0, 0, Side, Side);
+        Painter.setPen(palette().color(QPalette::Text));
+        Painter.setBrush(ToQColor(Digitization.DisplayColor()));
+        Painter.drawRect(Side + 3, 2, Side - 5, Side - 5);
+    }
+    Item.setIcon(QIcon(Icon));
+    Item.setForeground(ToQColor(Digitization.DisplayColor()));
+}
+
+void TfrmMain::RenameFromList(QListWidgetItem& Item) {
+    const int Row = lbDigs->row(&Item);
+    if (Row < 0 || Row >= FApp->Count())
+        return;
+    TDigitization& Digitization = FApp->Digitization(Row);
+    const std::string Name = Item.text().toStdString();
+    if (Name != Digitization.Name())
+        ExecuteCommand(*FApp, std::make_unique<TRenameDigitizationCommand>(),
+                       {&Digitization, &Name});
+    // A refused name (blanks only) gives way to the name the data set has.
+    if (Item.text() != QString::fromStdString(Digitization.Name())) {
+        const QSignalBlocker Block(lbDigs);
+        Item.setText(QString::fromStdString(Digitization.Name()));
+    }
 }
 
 void TfrmMain::DigitizationDeleted(TDigitization& Digitization, std::int32_t Index) {
@@ -299,9 +339,10 @@ void TfrmMain::DigitizationDeleted(TDigitization& Digitization, std::int32_t Ind
 void TfrmMain::DigitizationChanged(TDigitization& Digitization) {
     const std::int32_t Index = FApp->IndexOf(Digitization);
     if (QListWidgetItem* Item = lbDigs->item(Index)) {
+        const QSignalBlocker Block(lbDigs);
         Item->setText(QString::fromStdString(Digitization.Name()));
-        const TColor C = Digitization.DisplayColor();
-        Item->setForeground(ToQColor(C));
+        ShowInList(*Item, Digitization);
+        lbDigs->viewport()->update();
     }
     pzImage->RepaintImage();
     UpdateDeleteAction();

@@ -232,6 +232,7 @@ void TDigitization::SetSelection(const TPointSelection& Source) {
 
 void TDigitization::SetMarker(const TPointMarker& Marker) {
     FMarker = Marker.Clone();
+    Notify(ENotice::DigitizationChanged);
 }
 
 void TDigitization::SelectInQuadrangle(const std::array<TDoublePoint, 4>& Corners) {

@@ -346,7 +346,7 @@ void TFileParameters::SetImageFileName(const std::string& Name) {
 
 void TFileParameters::ResetUnitsAndFormats() {
     Units = {};
-    Formats.Reset();
+    Formats.Assign(DefaultFormats);
 }
 
 void TFileParameters::NewImage() {

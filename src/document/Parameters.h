@@ -204,6 +204,8 @@ public:
     std::string Version;
     TStringPoint Units;
     TCoordFormatPair Formats;
+    // What Formats becomes for an image without a parameter file (and with no image).
+    TCoordFormatPair DefaultFormats;
     TVectorizerParameters VectorizerParameters;
 
     const std::string& Folder() const { return FFolder; }

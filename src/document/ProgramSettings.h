@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Formats.h"
+
 #include <string>
 
 namespace korvane {
@@ -14,6 +16,8 @@ inline constexpr const char* ProgramSettingsFileName = "Korvane5.ini";
 //     ExportFolder=/home/ann/results
 //     OpenFolder=/home/ann/scans
 //     CopyFullPrecision=1
+//     DefaultXFormat=fixed:2
+//     DefaultYFormat=scientific:3
 //
 // The first line names the file; then one "Key=Value" per line. Blank lines and lines
 // starting with '#' are skipped, an unknown key is passed over (a later version may know it)
@@ -26,6 +30,15 @@ public:
     std::string OpenFolder;
     // The data grid copies its points with every digit rather than as it shows them.
     bool CopyFullPrecision = false;
+    // The number formats that images without a parameter file start with ("Set as default"
+    // in the format dialog); the built-in ones until one is set. A value that is not
+    // "fixed:N" or "scientific:N" with N from 0 to 18 is passed over.
+    bool HasDefaultFormats = false;
+    TCoordFormatPair DefaultFormats;
+
+    TProgramSettings() = default;
+    TProgramSettings(const TProgramSettings& Other) { *this = Other; }
+    TProgramSettings& operator=(const TProgramSettings& Other);
 
     // Folder + "/Korvane5.ini".
     static std::string FileName(const std::string& Folder);

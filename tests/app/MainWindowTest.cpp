@@ -5,8 +5,12 @@
 #include "interaction/ApplicationParameters.h"
 #include "ui/common/NumberText.h"
 #include "ui/common/SupportWidgets.h"
+#include "ui/data/ApproximatorParamPanels.h"
 #include "ui/data/DigitizationDataViews.h"
+#include "ui/dialogs/CalculationDialog.h"
+#include "support/DialogHooks.h"
 #include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/dialogs/PropertiesDialogs.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneModes.h"
@@ -15,6 +19,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidgetItem>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QImage>
 #include <QKeyEvent>
@@ -38,7 +46,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Dialog answers from a script; an exhausted script cancels.
-class TScriptedDialogs : public IKorvaneDialogs {
+class TScriptedDialogs : public TDialogHooks {
 public:
     struct TAsked {
         QString Caption;
@@ -47,6 +55,7 @@ public:
     std::deque<std::optional<TScalePointAnswer>> ScalePoints;
     std::deque<std::optional<TStringPoint>> Units;
     std::deque<std::optional<std::pair<bool, int>>> Formats; // X floating point, X precision
+    bool FormatsAsDefault = false;
     std::vector<TAsked> Asked;
 
     bool AskScalePoint(const QString& Caption, bool ShowLogarithmic, QPoint,
@@ -71,7 +80,7 @@ public:
         Units.pop_front();
         return true;
     }
-    bool AskFormats(TCoordFormatPair& Value) override {
+    bool AskFormats(TCoordFormatPair& Value, bool& SetAsDefault) override {
         if (Formats.empty() || !Formats.front()) {
             if (!Formats.empty())
                 Formats.pop_front();
@@ -80,6 +89,7 @@ public:
         Value.XFormat.FloatingPoint = Formats.front()->first;
         Value.XFormat.Precision = Formats.front()->second;
         Formats.pop_front();
+        SetAsDefault = FormatsAsDefault;
         return true;
     }
     // The settings dialog: the page it opened on, and the answer (none cancels).
@@ -467,6 +477,153 @@ TEST_F(MainWindow, SettingsOpenOnThePaintingPageWhilePaintingAndAreOneUndoableSt
     EXPECT_EQ(PenSize->value(), 7);
     EXPECT_TRUE(Window->actDigitizeEnhancedFollowing->isChecked());
     EXPECT_TRUE(Errors.empty());
+}
+
+// A new functional line with Count points from (From, 0) in steps of Step in X and 1 in Y.
+TFunctionalLine& NewLine(TfrmMain& Window, double From, double Step, int Count, double Y = 0) {
+    Window.actDigitizeNewFunctionalLine->Execute();
+    auto* Line = dynamic_cast<TFunctionalLine*>(Window.CurrentDigitization());
+    EXPECT_NE(Line, nullptr);
+    for (int I = 0; I < Count; ++I)
+        Line->AddPoint({From + I * Step, Y + I});
+    return *Line;
+}
+
+TEST_F(MainWindow, CalculateIsOfferedWithFunctionalLinesAndItsResultIsOneStep) {
+    Open();
+    Define();
+    EXPECT_FALSE(Window->actDataCalculate->isEnabled());
+    Window->actDigitizeNewScatter->Execute();
+    EXPECT_FALSE(Window->actDataCalculate->isEnabled());
+    TFunctionalLine& A = NewLine(*Window, 0, 1, 11);
+    EXPECT_TRUE(Window->actDataCalculate->isEnabled());
+    TFunctionalLine& B = NewLine(*Window, 5, 0.5, 31, 2);
+
+    // The current line comes first; the user picks A minus B.
+    Dialogs.OnCalculation = [&](TfrmCalculationDialog& D) {
+        EXPECT_EQ(D.FirstLine(), &B);
+        D.SelectFirst(&A);
+        D.cboDigitization2->setCurrentIndex(D.cboDigitization2->findText(
+            QString::fromStdString(B.Name())));
+        D.cboOperation->setCurrentText("minus");
+        return D.btnOK->isEnabled();
+    };
+    const int Count = Window->App().Count();
+    Window->actDataCalculate->Execute();
+    ASSERT_EQ(Window->App().Count(), Count + 1);
+    TDigitization& Result = Window->App().Digitization(Count);
+    EXPECT_EQ(Result.Name(), A.Name() + " - " + B.Name());
+    EXPECT_EQ(Window->CurrentDigitization(), &Result);
+    ASSERT_EQ(Result.Count(), 6);
+    for (int I = 0; I < 6; ++I) {
+        // B at X = 5 + i is 2 + 2i; A there is 5 + i.
+        EXPECT_DOUBLE_EQ(Result.GetPoint(I).X, 5 + I);
+        EXPECT_NEAR(Result.GetPoint(I).Y, (5 + I) - (2 + 2 * I), 1e-9);
+    }
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo New Functional Line");
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Window->App().Count(), Count);
+    Window->actEditRedo->Execute();
+    ASSERT_EQ(Window->App().Count(), Count + 1);
+    EXPECT_EQ(Window->App().Digitization(Count).Count(), 6);
+
+    // A result beyond the doubles is refused with the model's message; nothing is added.
+    TFunctionalLine& Huge = NewLine(*Window, 0, 1, 4, 1.5e308);
+    TFunctionalLine& Negative = NewLine(*Window, 0, 1, 4, -1.5e308);
+    Dialogs.OnCalculation = [&](TfrmCalculationDialog& D) {
+        D.SelectFirst(&Huge);
+        D.cboDigitization2->setCurrentIndex(D.cboDigitization2->findText(
+            QString::fromStdString(Negative.Name())));
+        D.cboOperation->setCurrentText("minus");
+        return true;
+    };
+    const int Before = Window->App().Count();
+    Errors.clear();
+    Window->actDataCalculate->trigger();
+    EXPECT_EQ(Window->App().Count(), Before);
+    EXPECT_EQ(Errors.size(), 1u);
+}
+
+TEST_F(MainWindow, DataSetsAreRenamedInTheListAndShowTheirColour) {
+    Open();
+    Define();
+    TFunctionalLine& Line = NewLine(*Window, 0, 1, 3);
+    const std::string Old = Line.Name();
+    QListWidgetItem* Item = Window->lbDigs->item(0);
+    ASSERT_NE(Item, nullptr);
+    EXPECT_TRUE(Item->flags() & Qt::ItemIsEditable);
+    // The swatch beside the kind's icon has the data set's colour.
+    const QImage Icon = Item->icon().pixmap(Window->lbDigs->iconSize()).toImage();
+    EXPECT_EQ(QColor(Icon.pixel(Icon.width() * 3 / 4, Icon.height() / 2)),
+              ToQColor(Line.DisplayColor()));
+
+    const int Steps = Window->App().History().Count();
+    Item->setText("Calibration");
+    EXPECT_EQ(Line.Name(), "Calibration");
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Rename");
+    EXPECT_TRUE(Window->App().FileIsDirty());
+    Item->setText("   "); // refused: the name stays
+    EXPECT_EQ(Item->text(), "Calibration");
+    EXPECT_EQ(Window->App().History().Count(), Steps + 1);
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Window->actEditRedo->text(), "&Redo Rename");
+    EXPECT_EQ(Line.Name(), Old);
+    EXPECT_EQ(Window->lbDigs->item(0)->text().toStdString(), Old);
+
+    // A double click opens the properties; Cancel records nothing.
+    int Asked = 0;
+    Dialogs.OnLineProperties = [&](TfrmLineProperties& D) {
+        ++Asked;
+        EXPECT_EQ(D.GetName(), Old);
+        return false;
+    };
+    emit Window->lbDigs->itemDoubleClicked(Window->lbDigs->item(0));
+    EXPECT_EQ(Asked, 1);
+    EXPECT_EQ(Window->actEditRedo->text(), "&Redo Rename");
+    // OK: the list shows the new name and colour at once.
+    Dialogs.OnLineProperties = [](TfrmLineProperties& D) {
+        D.txtName->setText("Run 2");
+        D.SetColorIndex(6);
+        return true;
+    };
+    Window->actDataProperties->Execute();
+    EXPECT_EQ(Window->lbDigs->item(0)->text(), "Run 2");
+    EXPECT_EQ(Window->lbDigs->item(0)->foreground().color(), ToQColor(DisplayColors[6].Color));
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Edit Properties");
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(MainWindow, NewFormatsReachTheShownLineRangeAndCanBecomeTheDefault) {
+    Open();
+    Define();
+    NewLine(*Window, 0, 1, 11);
+    TApproximatorParamPanel* Panel = Window->LineDataPanel().ParamPanel();
+    ASSERT_NE(Panel, nullptr);
+    EXPECT_EQ(Panel->DisplayFormats().XFormat.Precision, 2);
+    Dialogs.Formats = {std::make_pair(false, 4)};
+    Dialogs.FormatsAsDefault = true;
+    Window->actEditFormats->Execute();
+    EXPECT_EQ(Panel->DisplayFormats().XFormat.Precision, 4);
+    EXPECT_FALSE(Panel->DisplayFormats().XFormat.FloatingPoint);
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Panel->DisplayFormats().XFormat.Precision, 2);
+    Window->actEditRedo->Execute();
+    EXPECT_EQ(Panel->DisplayFormats().XFormat.Precision, 4);
+
+    // Kept beside the settings: an image without a parameter file starts with them, also
+    // after a restart.
+    std::ifstream Ini(Dir / "Korvane5.ini");
+    const std::string Text((std::istreambuf_iterator<char>(Ini)), {});
+    EXPECT_NE(Text.find("DefaultXFormat=scientific:4"), std::string::npos) << Text;
+    Prompter.Queue(EMessageAnswer::No);
+    Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
+    const fs::path Other = Dir / "other.ppm";
+    WriteChart(Other);
+    Window->OpenImage(QString::fromStdString(Other.string()));
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    EXPECT_EQ(Window->App().FileParameters().Formats.XFormat.Precision, 4);
+    EXPECT_FALSE(Window->App().FileParameters().Formats.XFormat.FloatingPoint);
+    EXPECT_EQ(Window->App().FileParameters().Formats.YFormat.Precision, 2);
 }
 
 TEST_F(MainWindow, ClosingWithChangedDataAsksAndCancelKeepsTheImage) {

@@ -134,3 +134,29 @@ TEST(ImageFormatRegistry, ContentComesBeforeTheExtension) {
     }
     fs::remove_all(Dir);
 }
+
+// Inputs that once made a reader misbehave (../shared/fuzz-findings): each is refused with
+// a message that names what is wrong.
+TEST(ImageFormatRegistry, FuzzFindingsAreRefusedCleanly) {
+    const std::filesystem::path Findings =
+        std::filesystem::path(KORVANE_SHARED_DIR) / "fuzz-findings";
+    if (!std::filesystem::exists(Findings))
+        GTEST_SKIP() << "no " << Findings;
+    struct TCase {
+        const char* File;
+        const char* Message;
+    };
+    const TCase Cases[] = {
+        {"tga-colour-map-shift.tga", "TGA images of type 9 with 132 bits per pixel"},
+        {"ico-size-overflow.ico", "ICO file is damaged: unknown bitmap header size 65536."},
+    };
+    for (const TCase& C : Cases) {
+        const std::string File = (Findings / C.File).string();
+        try {
+            LoadImageFile(File);
+            ADD_FAILURE() << File << " was read";
+        } catch (const EImageError& E) {
+            EXPECT_NE(std::string(E.what()).find(C.Message), std::string::npos) << E.what();
+        }
+    }
+}

@@ -8,6 +8,7 @@
 #include "core/Prompter.h"
 #include "document/Digitizations.h"
 #include "follower/Vectorizers.h"
+#include "support/DialogHooks.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/panel/KorvanePanel.h"
@@ -29,7 +30,7 @@ namespace fs = std::filesystem;
 
 // Answers the scale-point dialogs from Answers; the export dialog and the save dialog through
 // the test's own functions (cancelled without them).
-class TWaveDialogs : public IKorvaneDialogs {
+class TWaveDialogs : public TDialogHooks {
 public:
     std::vector<TScalePointAnswer> Answers;
     bool AskScalePoint(const QString&, bool, QPoint, TScalePointAnswer& Answer) override {
@@ -40,7 +41,7 @@ public:
         return true;
     }
     bool AskUnits(TStringPoint&) override { return false; }
-    bool AskFormats(TCoordFormatPair&) override { return false; }
+    bool AskFormats(TCoordFormatPair&, bool&) override { return false; }
     bool AskSettings(TSettingsAnswer&, bool) override { return false; }
     std::function<bool(TfrmExportData&)> OnExportDialog;
     std::function<bool(const TSaveFileQuestion&, QString&)> OnSaveFileName;

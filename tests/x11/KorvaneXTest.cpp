@@ -5,11 +5,13 @@
 #include "app/MainWindow.h"
 #include "core/Prompter.h"
 #include "document/Digitizations.h"
+#include "export/DataCalculations.h"
 #include "image/PanelScale.h"
 #include "image/ScaleSystem.h"
 #include "output/CurveIterators.h"
 #include "support/WaveChartWindow.h"
 #include "ui/data/DigitizationDataViews.h"
+#include "ui/dialogs/CalculationDialog.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneActions.h"
@@ -609,47 +611,158 @@ TEST(KorvaneWindow, ZoomsBackExactlyCopiesTheGridAndPastesAScreenshot) {
     fs::remove_all(Dir);
 }
 
+// A bench case: its chart, its linear axes and its curves.
+struct TBenchCase {
+    explicit TBenchCase(const std::string& CaseName) : Name(CaseName) {
+        Dir = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" / Name;
+        QFile File(QString::fromStdString((Dir / "truth.json").string()));
+        if (File.open(QIODevice::ReadOnly))
+            Truth = QJsonDocument::fromJson(File.readAll()).object();
+        const QJsonObject Axes = Truth["axes"].toObject();
+        const auto Pixel = [&](const char* Key) {
+            const QJsonArray A = Axes[Key].toObject()["pixel"].toArray();
+            return QPoint(A[0].toInt(), A[1].toInt());
+        };
+        const auto Value = [&](const char* Key) {
+            const QJsonArray A = Axes[Key].toObject()["value"].toArray();
+            return TDoublePoint{A[0].toDouble(), A[1].toDouble()};
+        };
+        First = Pixel("first");
+        Skew = Pixel("skew");
+        Second = Pixel("second");
+        FirstValue = Value("first");
+        SecondValue = Value("second");
+        Image = (Dir / Truth["image"].toString().toStdString()).string();
+    }
+    QJsonObject Curve(int I) const { return Truth["curves"].toArray()[I].toObject(); }
+    QPoint Start(int I) const {
+        const QJsonArray A = Curve(I)["start_pixel"].toArray();
+        return {A[0].toInt(), A[1].toInt()};
+    }
+    // Real values to image pixels, for the upright linear axes of the cases used here.
+    double Column(double X) const {
+        return First.x() +
+               (X - FirstValue.X) / (SecondValue.X - FirstValue.X) * (Second.x() - First.x());
+    }
+    double Row(double Y) const {
+        return First.y() +
+               (Y - FirstValue.Y) / (SecondValue.Y - FirstValue.Y) * (Second.y() - First.y());
+    }
+
+    std::string Name, Image;
+    fs::path Dir;
+    QJsonObject Truth;
+    QPoint First, Skew, Second;
+    TDoublePoint FirstValue, SecondValue;
+};
+
+// Opens the case's chart and defines its coordinate system by clicks on the panel, the
+// values answered by Dialogs; the follower then runs at full speed.
+void OpenAndDefine(TfrmMain& Window, TWaveDialogs& Dialogs, const TBenchCase& Case) {
+    Dialogs.Answers = {{Case.FirstValue.X, Case.FirstValue.Y, false, false},
+                       {Case.SecondValue.X, Case.SecondValue.Y, false, false}};
+    Window.OpenImage(QString::fromStdString(Case.Image));
+    ASSERT_TRUE(Window.App().FileIsOpen());
+    TPanZoomView& View = Window.pzImage->View();
+    Window.actEditDefineCoordinateSystem->Execute();
+    for (const QPoint P : {Case.First, Case.Skew, Case.Second}) {
+        View.MouseDown({P.x(), P.y()}, 1, 0);
+        View.MouseUp({P.x(), P.y()}, 1, 0);
+    }
+    PumpUntil([] { return false; }, 1);
+    ASSERT_TRUE(Window.pzImage->ScaleDefined());
+    Window.App().FileParameters().VectorizerParameters.SetDelay(0);
+    // The chart is shown at actual size from the paint box's corner.
+    const TScaleSystem& Screen = Window.pzImage->CurrentScaleSystem();
+    ASSERT_EQ(Screen.ImageToScreen({100, 100}).X - Screen.ImageToScreen({0, 0}).X, 100);
+    ASSERT_EQ(Screen.ImageToScreen({0, 0}).X - Screen.HalfStep().X, 0);
+}
+
+// The screen position of an image pixel, as xdotool takes it, for a chart at actual size.
+std::string ScreenAt(const TfrmMain& Window, QPoint ImagePixel) {
+    const QPoint P = Window.pzImage->PaintBox()->mapToGlobal(ImagePixel);
+    return std::to_string(P.x()) + " " + std::to_string(P.y());
+}
+
+std::string MenuAt(const TfrmMain& Window, QMenu* Menu) {
+    const QPoint P = Window.menuBar()->mapToGlobal(
+        Window.menuBar()->actionGeometry(Menu->menuAction()).center());
+    return std::to_string(P.x()) + " " + std::to_string(P.y());
+}
+
+using TStep = std::function<bool(bool Ok, const char* What)>;
+
+// Runs Body on a thread of its own while the main thread keeps the window going and calls
+// Watch (to publish what the script waits for); answers the step that failed, or nothing.
+std::string RunScript(const std::function<void(const TStep&)>& Body,
+                      const std::function<void()>& Watch = {}) {
+    std::atomic<bool> Done{false};
+    std::string Failed;
+    std::thread Thread([&] {
+        Body([&](bool Ok, const char* What) {
+            if (!Ok && Failed.empty())
+                Failed = What;
+            return Ok;
+        });
+        if (!Failed.empty())
+            for (int I = 0; I < 3; ++I)
+                Xdotool("key Escape");
+        Done = true;
+    });
+    const bool InTime = PumpUntil(
+        [&] {
+            if (Watch)
+                Watch();
+            return Done.load();
+        },
+        120);
+    Thread.join();
+    return InTime ? Failed : std::string("the script ran out of time");
+}
+
+// Polled by a script: Ready within ten seconds.
+bool WaitFor(const std::function<bool()>& Ready) {
+    for (int I = 0; I < 200 && !Ready(); ++I)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return Ready();
+}
+
+// Digitize > New Functional Line from the menu and a real click on the start pixel; the
+// run to its end.
+TLine* FollowFromMenu(TfrmMain& Window, QPoint Start) {
+    const std::string Menu = MenuAt(Window, Window.mnuDigitize);
+    const std::string At = ScreenAt(Window, Start);
+    const std::string Failed = RunScript([&](const TStep& Step) {
+        Step(Xdotool("mousemove --sync " + Menu + " click 1") && Xdotool("key f") &&
+                 Xdotool("mousemove --sync " + At + " click 1"),
+             "starting a functional line");
+    });
+    EXPECT_EQ(Failed, "");
+    auto* Line = dynamic_cast<TLine*>(Window.CurrentDigitization());
+    if (!Line)
+        return nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return Line->Count() > 0 && !Line->Following(); }, 60));
+    return Line;
+}
+
 // A chart whose black curve runs into a black grid line: the follower leaves the curve along
 // the line. The user erases the grid line beside the crossing with the erasing pen, by real
 // keys and mouse moves, and follows the curve again: this time it gets past the crossing.
 TEST(KorvaneWindow, ErasingAGridLineTheCurveRunsIntoLetsTheFollowerGoFarther) {
-    const std::string Case = "p07_black_grid_same_colour";
-    const fs::path CaseDir = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" / Case;
-    QFile TruthFile(QString::fromStdString((CaseDir / "truth.json").string()));
-    ASSERT_TRUE(TruthFile.open(QIODevice::ReadOnly));
-    const QJsonObject Truth = QJsonDocument::fromJson(TruthFile.readAll()).object();
-    const QJsonObject Axes = Truth["axes"].toObject();
-    const auto Pixel = [&](const char* Key) {
-        const QJsonArray A = Axes[Key].toObject()["pixel"].toArray();
-        return QPoint(A[0].toInt(), A[1].toInt());
-    };
-    const auto Value = [&](const char* Key, int I) {
-        return Axes[Key].toObject()["value"].toArray()[I].toDouble();
-    };
-    const QPoint First = Pixel("first"), Skew = Pixel("skew"), Second = Pixel("second");
-    // The case's axes are linear and upright: real values to image pixels directly.
-    const auto Column = [&](double X) {
-        return First.x() + (X - Value("first", 0)) / (Value("second", 0) - Value("first", 0)) *
-                               (Second.x() - First.x());
-    };
-    const auto Row = [&](double Y) {
-        return First.y() + (Y - Value("first", 1)) / (Value("second", 1) - Value("first", 1)) *
-                               (Second.y() - First.y());
-    };
-    const QJsonObject Curve = Truth["curves"].toArray()[0].toObject();
-    const QPoint Start(Curve["start_pixel"].toArray()[0].toInt(),
-                       Curve["start_pixel"].toArray()[1].toInt());
+    const TBenchCase Case("p07_black_grid_same_colour");
+    ASSERT_FALSE(Case.Truth.isEmpty());
     std::map<int, double> TruthRow; // pixel column -> the curve's row there
-    for (const QJsonValue& P : Curve["truth"].toArray())
-        TruthRow.emplace(static_cast<int>(Column(P.toArray()[0].toDouble())),
-                         Row(P.toArray()[1].toDouble()));
+    for (const QJsonValue& P : Case.Curve(0)["truth"].toArray())
+        TruthRow.emplace(static_cast<int>(Case.Column(P.toArray()[0].toDouble())),
+                         Case.Row(P.toArray()[1].toDouble()));
     // The last column a line reaches on the curve (within three pixels of it) before it
     // leaves the curve for good: a stretch of more than 15 points off it. (At a crossing the
     // follower may take a few pixels of the grid line and come back.)
     const auto Reach = [&](const TLine& Line) {
         int Last = -1, Off = 0;
         for (std::int32_t I = 0; I < Line.Count() && Off <= 15; ++I) {
-            const double C = Column(Line.GetPoint(I).X), R = Row(Line.GetPoint(I).Y) + 0.5;
+            const double C = Case.Column(Line.GetPoint(I).X);
+            const double R = Case.Row(Line.GetPoint(I).Y) + 0.5;
             const auto Found = TruthRow.find(static_cast<int>(C));
             if (Found == TruthRow.end() || std::abs(R - Found->second) > 3) {
                 ++Off;
@@ -664,36 +777,21 @@ TEST(KorvaneWindow, ErasingAGridLineTheCurveRunsIntoLetsTheFollowerGoFarther) {
     const fs::path Dir = TempFolder("erase");
     TScriptedPrompter Prompter;
     TWaveDialogs Dialogs;
-    Dialogs.Answers = {{Value("first", 0), Value("first", 1), false, false},
-                       {Value("second", 0), Value("second", 1), false, false}};
     std::vector<std::string> Errors;
     SetExceptionHandler([&](const std::exception& E) { Errors.push_back(E.what()); });
     auto Window = ShowWindow(Dir, Prompter, &Dialogs);
-    Window->OpenImage(QString::fromStdString((CaseDir / (Case + ".png")).string()));
-    ASSERT_TRUE(Window->App().FileIsOpen());
-    TPanZoomView& View = Window->pzImage->View();
-    Window->actEditDefineCoordinateSystem->Execute();
-    for (const QPoint P : {First, Skew, Second}) {
-        View.MouseDown({P.x(), P.y()}, 1, 0);
-        View.MouseUp({P.x(), P.y()}, 1, 0);
-    }
-    PumpUntil([] { return false; }, 1);
-    ASSERT_TRUE(Window->pzImage->ScaleDefined());
-    Window->App().FileParameters().VectorizerParameters.SetDelay(0);
-    // The chart is shown at actual size from the paint box's corner.
-    const TScaleSystem& Screen = Window->pzImage->CurrentScaleSystem();
-    ASSERT_EQ(Screen.ImageToScreen({100, 100}).X - Screen.ImageToScreen({0, 0}).X, 100);
-    ASSERT_EQ(Screen.ImageToScreen({0, 0}).X - Screen.HalfStep().X, 0);
-    const QPoint Origin = Window->pzImage->PaintBox()->mapToGlobal(QPoint(0, 0));
-    const auto At = [&](QPoint ImagePixel) {
-        const QPoint P = Origin + ImagePixel;
-        return std::to_string(P.x()) + " " + std::to_string(P.y());
-    };
-    const QRect DigitizeTitle =
-        Window->menuBar()->actionGeometry(Window->mnuDigitize->menuAction());
-    const QPoint DigitizeMenu = Window->menuBar()->mapToGlobal(DigitizeTitle.center());
+    OpenAndDefine(*Window, Dialogs, Case);
     const std::string WindowId = std::to_string(Window->winId());
 
+    TLine* Before = FollowFromMenu(*Window, Case.Start(0));
+    ASSERT_NE(Before, nullptr);
+    const int ReachBefore = Reach(*Before);
+
+    // The grid line the curve runs into, right of where it leaves the curve: erased along
+    // its row from a few pixels past the crossing to the frame, with a 5-pixel pen.
+    const int GridRow = 330;
+    const QImage Original = Window->pzImage->Image().copy();
+    ASSERT_EQ(qGray(Original.pixel(600, GridRow)), 0) << "no grid line at row 330";
     // What the main thread sees, for the script.
     std::atomic<bool> Painting{false};
     std::atomic<int> PaintMode{-1}, PenWidth{0};
@@ -703,81 +801,28 @@ TEST(KorvaneWindow, ErasingAGridLineTheCurveRunsIntoLetsTheFollowerGoFarther) {
         PaintMode = Window->pzImage->PaintMode();
         PenWidth = Window->pzImage->PenWidth();
     };
-    // Runs Body on a thread of its own while the main thread keeps the window going; the
-    // answer is the step that failed, or nothing.
-    const auto Script = [&](const std::function<void(std::function<bool(bool, const char*)>)>&
-                                Body) {
-        std::atomic<bool> Done{false};
-        std::string Failed;
-        std::thread Thread([&] {
-            Body([&](bool Ok, const char* What) {
-                if (!Ok && Failed.empty())
-                    Failed = What;
-                return Ok;
-            });
-            if (!Failed.empty())
-                Xdotool("key Escape");
-            Done = true;
-        });
-        const bool InTime = PumpUntil(
-            [&] {
-                Watch();
-                return Done.load();
-            },
-            120);
-        Thread.join();
-        return InTime ? Failed : std::string("the script ran out of time");
-    };
-    const auto Until = [](const std::function<bool()>& Ready) {
-        for (int I = 0; I < 200 && !Ready(); ++I)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return Ready();
-    };
-    // Digitize > New Functional Line and a click on the curve's start; the run to its end.
-    const auto Follow = [&]() -> TLine* {
-        const std::string Failed = Script([&](auto Step) {
-            Step(Xdotool("mousemove --sync " + std::to_string(DigitizeMenu.x()) + " " +
-                         std::to_string(DigitizeMenu.y()) + " click 1") &&
-                     Xdotool("key f") &&
-                     Xdotool("mousemove --sync " + At(Start) + " click 1"),
-                 "starting a functional line");
-        });
-        EXPECT_EQ(Failed, "");
-        auto* Line = dynamic_cast<TLine*>(Window->CurrentDigitization());
-        if (!Line)
-            return nullptr;
-        EXPECT_TRUE(PumpUntil([&] { return Line->Count() > 0 && !Line->Following(); }, 60));
-        return Line;
-    };
-
-    TLine* Before = Follow();
-    ASSERT_NE(Before, nullptr);
-    const int ReachBefore = Reach(*Before);
-
-    // The grid line the curve runs into, right of where it leaves the curve: erased along
-    // its row from a few pixels past the crossing to the frame, with a 5-pixel pen.
-    const int GridRow = 330;
-    const QImage Original = Window->pzImage->Image().copy();
-    ASSERT_EQ(qGray(Original.pixel(600, GridRow)), 0) << "no grid line at row 330";
-    const std::string Failed = Script([&](auto Step) {
-        if (!Step(Xdotool("windowfocus --sync " + WindowId), "focusing the window") ||
-            !Step(Xdotool("key ctrl+p"), "Ctrl+P") ||
-            !Step(Until([&] { return Painting.load(); }), "the painting mode") ||
-            !Step(Xdotool("key g"), "g") ||
-            !Step(Until([&] { return PaintMode == 1; }), "the erasing pen") ||
-            !Step(Xdotool("key alt+Up alt+Up alt+Up"), "Alt+Up") ||
-            !Step(Until([&] { return PenWidth == 5; }), "a 5-pixel pen"))
-            return;
-        // Pen down, a drag in short moves, pen up, and Escape.
-        if (!Step(Xdotool("mousemove --sync " + At({566, GridRow}) + " click 1"), "pen down"))
-            return;
-        for (int X = 586; X <= 766; X += 20)
-            if (!Step(Xdotool("mousemove --sync " + At({X, GridRow})), "dragging"))
+    const auto At = [&](int X) { return ScreenAt(*Window, {X, GridRow}); };
+    const std::string Failed = RunScript(
+        [&](const TStep& Step) {
+            if (!Step(Xdotool("windowfocus --sync " + WindowId), "focusing the window") ||
+                !Step(Xdotool("key ctrl+p"), "Ctrl+P") ||
+                !Step(WaitFor([&] { return Painting.load(); }), "the painting mode") ||
+                !Step(Xdotool("key g"), "g") ||
+                !Step(WaitFor([&] { return PaintMode == 1; }), "the erasing pen") ||
+                !Step(Xdotool("key alt+Up alt+Up alt+Up"), "Alt+Up") ||
+                !Step(WaitFor([&] { return PenWidth == 5; }), "a 5-pixel pen"))
                 return;
-        Step(Xdotool("mousemove --sync " + At({768, GridRow}) + " click 1"), "pen up") &&
-            Step(Xdotool("key Escape"), "Escape") &&
-            Step(Until([&] { return !Painting.load(); }), "the end of painting");
-    });
+            // Pen down, a drag in short moves, pen up, and Escape.
+            if (!Step(Xdotool("mousemove --sync " + At(566) + " click 1"), "pen down"))
+                return;
+            for (int X = 586; X <= 766; X += 20)
+                if (!Step(Xdotool("mousemove --sync " + At(X)), "dragging"))
+                    return;
+            Step(Xdotool("mousemove --sync " + At(768) + " click 1"), "pen up") &&
+                Step(Xdotool("key Escape"), "Escape") &&
+                Step(WaitFor([&] { return !Painting.load(); }), "the end of painting");
+        },
+        Watch);
     EXPECT_EQ(Failed, "");
     EXPECT_EQ(Window->actEditUndo->text(), "&Undo Paint");
     const QImage& Repaired = Window->pzImage->Image();
@@ -791,7 +836,7 @@ TEST(KorvaneWindow, ErasingAGridLineTheCurveRunsIntoLetsTheFollowerGoFarther) {
             }
         }
 
-    TLine* After = Follow();
+    TLine* After = FollowFromMenu(*Window, Case.Start(0));
     ASSERT_NE(After, nullptr);
     ASSERT_NE(After, Before);
     const int ReachAfter = Reach(*After);
@@ -803,6 +848,66 @@ TEST(KorvaneWindow, ErasingAGridLineTheCurveRunsIntoLetsTheFollowerGoFarther) {
     EXPECT_GT(ReachBefore, 500);
     EXPECT_LT(ReachBefore, 565);
     EXPECT_GT(ReachAfter, ReachBefore + 100);
+    EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : Errors.front());
+
+    Prompter = TScriptedPrompter({EMessageAnswer::No, EMessageAnswer::No});
+    Window.reset();
+    SetExceptionHandler(nullptr);
+    fs::remove_all(Dir);
+}
+
+// Two curves of a chart followed, then Data > Calculate by keys: the difference of the two
+// lines, which must equal the model's subtraction of the same lines point for point.
+TEST(KorvaneWindow, TheDifferenceOfTwoFollowedCurvesComesThroughTheCalculationDialog) {
+    const TBenchCase Case("p02_colour_aa_curves");
+    ASSERT_FALSE(Case.Truth.isEmpty());
+    const fs::path Dir = TempFolder("calculate");
+    TScriptedPrompter Prompter;
+    TWaveDialogs Dialogs;
+    // The real dialog, run by the keys the script types.
+    Dialogs.OnCalculation = [](TfrmCalculationDialog& Dialog) {
+        return Dialog.exec() == QDialog::Accepted;
+    };
+    std::vector<std::string> Errors;
+    SetExceptionHandler([&](const std::exception& E) { Errors.push_back(E.what()); });
+    auto Window = ShowWindow(Dir, Prompter, &Dialogs);
+    OpenAndDefine(*Window, Dialogs, Case);
+    TLine* Blue = FollowFromMenu(*Window, Case.Start(0));
+    TLine* Red = FollowFromMenu(*Window, Case.Start(1));
+    ASSERT_TRUE(Blue && Red);
+    ASSERT_GT(Blue->Count(), 500);
+    ASSERT_GT(Red->Count(), 500);
+    const int Count = Window->App().Count();
+
+    // The dialog opens with the current line (red) first and the first line it offers (blue)
+    // second; Tab reaches the operation, Down turns "plus" into "minus", Enter is OK.
+    const std::string WindowId = std::to_string(Window->winId());
+    const std::string Menu = MenuAt(*Window, Window->mnuData);
+    const std::string Failed = RunScript([&](const TStep& Step) {
+        Step(Xdotool("windowfocus --sync " + WindowId), "focusing the window") &&
+            Step(Xdotool("mousemove --sync " + Menu + " click 1"), "the Data menu") &&
+            Step(Xdotool("key c"), "Calculate") &&
+            Step(Xdotool("search --sync --name '^Calculations$' windowfocus --sync"),
+                 "the dialog") &&
+            Step(Xdotool("sleep 0.3 key Tab Down"), "choosing minus") &&
+            Step(Xdotool("sleep 0.3 key Return"), "OK");
+    });
+    EXPECT_EQ(Failed, "");
+    PumpUntil([] { return false; }, 1);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(
+        QString::fromStdString(KORVANE_BINARY_DIR) + "/korvane-calculation.png");
+    ASSERT_EQ(Window->App().Count(), Count + 1);
+    const TDigitization& Result = Window->App().Digitization(Count);
+    EXPECT_EQ(Result.Name(), Red->Name() + " - " + Blue->Name());
+
+    TDoublePointArray Expected(50);
+    TSubtractionOperation().Execute(*Red, Blue, Expected);
+    ASSERT_GT(Expected.Count(), 500);
+    ASSERT_EQ(Result.Count(), Expected.Count());
+    for (std::int32_t I = 0; I < Expected.Count(); ++I) {
+        ASSERT_EQ(Result.GetPoint(I).X, Expected[I].X) << I;
+        ASSERT_EQ(Result.GetPoint(I).Y, Expected[I].Y) << I;
+    }
     EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : Errors.front());
 
     Prompter = TScriptedPrompter({EMessageAnswer::No, EMessageAnswer::No});

@@ -273,27 +273,29 @@ TWorkingImage ReadTGA(TByteReader& Input) {
         Unsupported(Input, "with " + std::to_string(MapBits) + "-bit colour map entries");
 
     TConverter C;
-    switch (Kind * 100 + PixelBits) {
-    case 108:
+    // PixelBits is a byte: a factor of 1000 keeps the kinds apart (1 × 100 + 132 would be
+    // taken for 2 × 100 + 32).
+    switch (Kind * 1000 + PixelBits) {
+    case 1008:
         C.Pixel = EPixel::Index8;
         break;
-    case 116:
+    case 1016:
         C.Pixel = EPixel::Index16;
         break;
-    case 215:
-    case 216:
+    case 2015:
+    case 2016:
         C.Pixel = EPixel::Rgb555;
         break;
-    case 224:
+    case 2024:
         C.Pixel = EPixel::Bgr24;
         break;
-    case 232:
+    case 2032:
         C.Pixel = EPixel::Bgra32;
         break;
-    case 308:
+    case 3008:
         C.Pixel = EPixel::Grey8;
         break;
-    case 316:
+    case 3016:
         C.Pixel = EPixel::GreyAlpha16;
         break;
     default:

@@ -1,10 +1,12 @@
 #include "ui/dialogs/KorvaneDialogs.h"
 
 #include "core/Errors.h"
+#include "ui/dialogs/CalculationDialog.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/FormatDialog.h"
 #include "ui/dialogs/PointDialog.h"
 #include "ui/dialogs/PreferencesDialog.h"
+#include "ui/dialogs/PropertiesDialogs.h"
 #include "ui/dialogs/ScalePoints.h"
 
 #include <QApplication>
@@ -45,12 +47,13 @@ public:
         return true;
     }
 
-    bool AskFormats(TCoordFormatPair& Formats) override {
+    bool AskFormats(TCoordFormatPair& Formats, bool& SetAsDefault) override {
         TfrmFormatDialog Dialog(QApplication::activeWindow());
         Dialog.SetFormats(Formats);
         if (Dialog.exec() != QDialog::Accepted)
             return false;
         Formats.Assign(Dialog.GetFormats());
+        SetAsDefault = Dialog.SetAsDefault();
         return true;
     }
 
@@ -68,6 +71,16 @@ public:
         Settings.Paint.Assign(Dialog.PaintParameters());
         Settings.Enhancements = Dialog.Enhancements();
         return true;
+    }
+
+    bool RunLinePropertiesDialog(TfrmLineProperties& Dialog) override {
+        return Dialog.exec() == QDialog::Accepted;
+    }
+    bool RunScatterPropertiesDialog(TfrmScatterProperties& Dialog) override {
+        return Dialog.exec() == QDialog::Accepted;
+    }
+    bool RunCalculationDialog(TfrmCalculationDialog& Dialog) override {
+        return Dialog.exec() == QDialog::Accepted;
     }
 
     bool RunExportDialog(TfrmExportData& Dialog) override {

@@ -14,7 +14,10 @@ class QWidget;
 
 namespace korvane {
 
+class TfrmCalculationDialog;
 class TfrmExportData;
+class TfrmLineProperties;
+class TfrmScatterProperties;
 
 // The real values typed for a scale point.
 struct TScalePointAnswer {
@@ -53,11 +56,16 @@ public:
                                TScalePointAnswer& Answer) = 0;
     // The units dialog, filled with Units; on OK Units holds the new texts.
     virtual bool AskUnits(TStringPoint& Units) = 0;
-    // The format dialog, filled with Formats; on OK Formats holds the new pair.
-    virtual bool AskFormats(TCoordFormatPair& Formats) = 0;
+    // The format dialog, filled with Formats; on OK Formats holds the new pair and
+    // SetAsDefault whether "Set as default" was ticked.
+    virtual bool AskFormats(TCoordFormatPair& Formats, bool& SetAsDefault) = 0;
     // The settings dialog, filled with Settings and open on the "Painting" page when
     // PaintingPage, else on "Digitizing"; on OK Settings holds the new values.
     virtual bool AskSettings(TSettingsAnswer& Settings, bool PaintingPage) = 0;
+    // Run the dialogs the caller prepared; true when they ended with OK.
+    virtual bool RunLinePropertiesDialog(TfrmLineProperties& Dialog) = 0;
+    virtual bool RunScatterPropertiesDialog(TfrmScatterProperties& Dialog) = 0;
+    virtual bool RunCalculationDialog(TfrmCalculationDialog& Dialog) = 0;
     // Runs the export dialog the caller prepared; true when it ended with "Export".
     virtual bool RunExportDialog(TfrmExportData& Dialog) = 0;
     // A file to write; on OK FileName holds the chosen path.

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/common/SizeGripDialog.h"
+
 #include <string>
 
 class QLabel;
@@ -11,7 +12,7 @@ namespace korvane {
 
 // A dialog with two text fields, one for each axis (the units of an image). Its caption is
 // set by its user. It opens centred on the screen and can be widened but not heightened.
-class TfrmPointDialog : public QDialog {
+class TfrmPointDialog : public TSizeGripDialog {
 public:
     explicit TfrmPointDialog(QWidget* Parent = nullptr);
 
@@ -28,20 +29,6 @@ public:
     std::string GetXText() const;
     void SetYText(const std::string& Text);
     std::string GetYText() const;
-
-protected:
-    void showEvent(QShowEvent* Event) override;
-    void paintEvent(QPaintEvent* Event) override;
-    void resizeEvent(QResizeEvent* Event) override;
-    void mousePressEvent(QMouseEvent* Event) override;
-    void mouseMoveEvent(QMouseEvent* Event) override;
-    void mouseReleaseEvent(QMouseEvent* Event) override;
-
-private:
-    // While the size grip is dragged by hand: the global x of the press and the width then.
-    bool FSizing = false;
-    int FSizingStartX = 0;
-    int FSizingStartWidth = 0;
 };
 
 } // namespace korvane

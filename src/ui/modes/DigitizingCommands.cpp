@@ -8,6 +8,7 @@
 #include "image/PanZoomView.h"
 #include "interaction/KorvaneApplication.h"
 #include "output/ApproximatorParams.h"
+#include "ui/modes/CommandArguments.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/panel/KorvanePanel.h"
 
@@ -16,18 +17,6 @@
 namespace korvane {
 
 namespace {
-
-template <class T>
-T& Required(const TArgumentList& Arguments, std::int32_t Index, const char* Where) {
-    T* Object = Arguments.Object<T>(Index);
-    if (!Object)
-        throw EAssertion(Where);
-    return *Object;
-}
-
-std::string Quoted(const std::string& Name) {
-    return "'" + Name + "'";
-}
 
 // The image pixel of a real point through the panel's current coordinate system.
 TLongintPoint ImagePixelOf(const TKorvanePanel& Panel, TDoublePoint Real) {

@@ -12,6 +12,7 @@
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/ExportCommands.h"
 #include "ui/modes/GuideControls.h"
+#include "ui/modes/PropertiesCommands.h"
 #include "ui/panel/KorvanePanel.h"
 
 #include <QComboBox>
@@ -96,7 +97,10 @@ void TDigitizingMode::EditProperties() {
     const TCommandClass Class = PropertiesCommandClass();
     if (!Class.Create)
         throw EAssertion("actDataPropertiesExecute");
-    ExecuteCommand(App(), Class, {Digitization});
+    std::unique_ptr<TApplicationCommand> Command = Class.Create();
+    if (auto* User = dynamic_cast<TDialogsUser*>(Command.get()))
+        User->SetDialogs(Dialogs("TDigitizingMode.EditProperties"));
+    ExecuteCommand(App(), std::move(Command), {Digitization});
 }
 
 void TDigitizingMode::Export() {
@@ -165,8 +169,7 @@ void TLineMode::ReadArguments() {
 }
 
 TCommandClass TLineMode::PropertiesCommandClass() const {
-    // Editing a line's properties arrives with the property dialogs.
-    return {"TEditLinePropertiesCommand", nullptr};
+    return TCommandClass::Of<TEditLinePropertiesCommand>("TEditLinePropertiesCommand");
 }
 
 TCommandClass TLineMode::ExportCommandClass() const {
@@ -607,7 +610,7 @@ void TScatterMode::ReadArguments() {
 }
 
 TCommandClass TScatterMode::PropertiesCommandClass() const {
-    return {"TEditScatterPropertiesCommand", nullptr};
+    return TCommandClass::Of<TEditScatterPropertiesCommand>("TEditScatterPropertiesCommand");
 }
 
 TCommandClass TScatterMode::ExportCommandClass() const {

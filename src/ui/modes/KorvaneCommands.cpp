@@ -2,6 +2,7 @@
 
 #include "core/MessageDigests.h"
 #include "document/Parameters.h"
+#include "document/ProgramSettings.h"
 #include "image/ImageFormats.h"
 #include "image/ImageModel.h"
 #include "image/PanelScale.h"
@@ -10,6 +11,8 @@
 #include "interaction/ApplicationParameters.h"
 #include "interaction/KorvaneApplication.h"
 #include "ui/common/SupportWidgets.h"
+#include "ui/data/ApproximatorParamPanels.h"
+#include "ui/data/DigitizationDataViews.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/modes/KorvaneModes.h"
 #include "ui/modes/PaintingMode.h"
@@ -225,20 +228,46 @@ void TSetUnitsCommand::Redo() {
 void TSetFormatsCommand::Execute(const TArgumentList& Arguments) {
     TKorvaneCommand::Execute(Arguments);
     TKorvaneApplication& Korvane = App("TSetFormatsCommand.Execute");
+    if (Arguments.Count() > 0)
+        FDataView = Arguments.Object<TDigitizationDataPanel>(0);
     TCoordFormatPair Formats;
     Formats.Assign(Korvane.FileParameters().Formats);
-    FAccepted = Dialogs("TSetFormatsCommand").AskFormats(Formats);
+    bool SetAsDefault = false;
+    FAccepted = Dialogs("TSetFormatsCommand").AskFormats(Formats, SetAsDefault);
     if (!FAccepted)
         return;
+    if (SetAsDefault)
+        KeepAsDefault(Korvane, Formats);
     FOldFormats.Assign(Korvane.FileParameters().Formats);
     FNewFormats.Assign(Formats);
     Apply(FNewFormats);
     Korvane.SetFileIsDirty(true);
 }
 
+void TSetFormatsCommand::KeepAsDefault(TKorvaneApplication& Korvane,
+                                       const TCoordFormatPair& Formats) {
+    // A program setting, like the folders: kept at once, and not part of the undo step.
+    const std::string Folder = Korvane.ApplicationParameters().Folder();
+    TProgramSettings Settings;
+    try {
+        Settings.Load(Folder);
+    } catch (const std::exception&) {
+        // A damaged file is replaced by the defaults and this choice.
+    }
+    Settings.HasDefaultFormats = true;
+    Settings.DefaultFormats.Assign(Formats);
+    Settings.Save(Folder);
+    Korvane.FileParameters().DefaultFormats.Assign(Formats);
+}
+
 void TSetFormatsCommand::Apply(const TCoordFormatPair& Formats) {
-    // The data views redraw from the file parameters' notification.
-    App("TSetFormatsCommand").FileParameters().SetFormats(Formats);
+    // The grids redraw from the file parameters' notification; a line's range and increment
+    // fields are written anew.
+    TFileParameters& Parameters = App("TSetFormatsCommand").FileParameters();
+    Parameters.SetFormats(Formats);
+    if (auto* LineView = dynamic_cast<TLineDataPanel*>(FDataView))
+        if (TApproximatorParamPanel* Panel = LineView->ParamPanel())
+            Panel->SetFormats(Parameters.Formats);
 }
 
 void TSetFormatsCommand::Undo() {

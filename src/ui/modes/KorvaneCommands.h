@@ -13,6 +13,8 @@ class QWidget;
 
 namespace korvane {
 
+class TDigitizationDataPanel;
+class TKorvaneApplication;
 class TKorvanePanel;
 class TScaleSystem;
 
@@ -118,8 +120,11 @@ public:
 
 private:
     void Apply(const TCoordFormatPair& Formats);
+    // "Set as default": images opened later without a parameter file start with Formats.
+    static void KeepAsDefault(TKorvaneApplication& Korvane, const TCoordFormatPair& Formats);
     bool FAccepted = false;
     TCoordFormatPair FOldFormats, FNewFormats;
+    TDigitizationDataPanel* FDataView = nullptr;
 };
 
 // The settings dialog: the spanning cursor, the open image's follower settings, the paint

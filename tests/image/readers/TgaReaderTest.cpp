@@ -259,4 +259,15 @@ TEST(TgaReader, RefusesHeadersTheDataCannotBack) {
     TTga Odd;
     Odd.Bits = 12;
     EXPECT_NE(ErrorOf(Encode(Odd)).find("not supported"), std::string::npos);
+
+    // A colour-mapped image whose depth, 132, must not be taken for a true-colour 32.
+    TTga Deep;
+    Deep.Type = 9;
+    Deep.Bits = 132;
+    Deep.MapLength = 2;
+    Deep.MapBits = 24;
+    Deep.Map = TBytes(6, 0);
+    Deep.Data = TBytes(64, 0);
+    EXPECT_EQ(ErrorOf(Encode(Deep)),
+              "TGA images of type 9 with 132 bits per pixel are not supported.");
 }

@@ -11,12 +11,18 @@
 #include "interaction/ApplicationCommands.h"
 #include "interaction/ApplicationParameters.h"
 #include "interaction/KorvaneApplication.h"
+#include "ui/common/SupportWidgets.h"
+#include "support/DialogHooks.h"
 #include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/dialogs/PropertiesDialogs.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/KorvaneCommands.h"
+#include "ui/modes/PropertiesCommands.h"
 #include "ui/panel/KorvanePanel.h"
 
+#include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -31,7 +37,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Answers every question with the values it holds.
-struct TFixedDialogs : IKorvaneDialogs {
+struct TFixedDialogs : TDialogHooks {
     TStringPoint Units{"s", "V"};
     TCoordFormatPair Formats;
     bool AskScalePoint(const QString&, bool, QPoint, TScalePointAnswer&) override { return false; }
@@ -39,8 +45,9 @@ struct TFixedDialogs : IKorvaneDialogs {
         Value = Units;
         return true;
     }
-    bool AskFormats(TCoordFormatPair& Value) override {
+    bool AskFormats(TCoordFormatPair& Value, bool& SetAsDefault) override {
         Value.Assign(Formats);
+        SetAsDefault = false;
         return true;
     }
     // Turns every setting away from its default.
@@ -160,7 +167,11 @@ struct TWork {
           << F.Formats.YFormat.FloatingPoint << F.Formats.YFormat.Precision << '\n';
         for (std::int32_t I = 0; I < App->Count(); ++I) {
             const TDigitization& D = App->Digitization(I);
-            S << D.ClassName() << " \"" << D.Name() << "\" colour " << int(D.ColorIndex()) << ':';
+            S << D.ClassName() << " \"" << D.Name() << "\" colour " << int(D.ColorIndex())
+              << " marker " << D.Marker().ClassName() << ' ' << D.Marker().GetSize();
+            if (const auto* L = dynamic_cast<const TLine*>(&D))
+                S << " tracking " << L->TrackingColorSet << ' ' << L->TrackingColor;
+            S << ':';
             for (std::int32_t K = 0; K < D.Count(); ++K)
                 S << ' ' << D.GetPoint(K).X << ',' << D.GetPoint(K).Y;
             S << " selected:";
@@ -209,6 +220,7 @@ std::function<void(TWork&)> Asking(std::function<TArgumentList(TWork&)> Argument
 }
 
 const TDoublePoint NewPoint{42, 43};
+const std::string NewName = " Points ";
 const TDoublePoint ScatterPoint{6, 7};
 
 const TUndoCase UndoCases[] = {
@@ -240,6 +252,41 @@ const TUndoCase UndoCases[] = {
      Asking<TSetFormatsCommand>([](TWork&) -> TArgumentList { return {nullptr}; })},
     {"settings", nullptr, Asking<TEditPreferencesCommand>([](TWork& W) -> TArgumentList { return {&W.Panel}; }),
      false},
+    {"line properties",
+     [](TWork& W) {
+         W.Dialogs.OnLineProperties = [](TfrmLineProperties& D) {
+             EXPECT_EQ(D.GetName(), "Line");
+             EXPECT_TRUE(D.TrackingColorSet);
+             D.txtName->setText("  Run 1 at 20 °C ");
+             D.SetColorIndex(3);
+             D.ClearTrackingColor();
+             return true;
+         };
+     },
+     Asking<TEditLinePropertiesCommand>([](TWork& W) -> TArgumentList { return {W.Line}; })},
+    {"a line's new tracking colour",
+     [](TWork& W) {
+         W.Dialogs.OnLineProperties = [](TfrmLineProperties& D) {
+             D.SetTrackingColor(RGB(1, 2, 3));
+             return true;
+         };
+     },
+     Asking<TEditLinePropertiesCommand>([](TWork& W) -> TArgumentList { return {W.Line}; })},
+    {"scatter properties",
+     [](TWork& W) {
+         W.Dialogs.OnScatterProperties = [](TfrmScatterProperties& D) {
+             D.SetColorIndex(2);
+             D.cboStyle->setCurrentText("X");
+             D.updRadius->setValue(7);
+             return true;
+         };
+     },
+     Asking<TEditScatterPropertiesCommand>(
+         [](TWork& W) -> TArgumentList { return {W.Scatter}; })},
+    {"rename in the list", nullptr,
+     Plain<TRenameDigitizationCommand>([](TWork& W) -> TArgumentList {
+         return {W.Scatter, &NewName};
+     })},
     {"new functional line", nullptr,
      Plain<TCreateFunctionalLineCommand>([](TWork&) -> TArgumentList { return {}; })},
     {"new nonfunctional line", nullptr,

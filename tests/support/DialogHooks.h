@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ui/dialogs/KorvaneDialogs.h"
+
+#include <functional>
+
+namespace korvane {
+
+class TfrmCalculationDialog;
+class TfrmLineProperties;
+class TfrmScatterProperties;
+
+// The data-set dialogs of the test doubles: each is run by the test's own function, which
+// may fill the real dialog's controls; without one the dialog counts as cancelled.
+class TDialogHooks : public IKorvaneDialogs {
+public:
+    std::function<bool(TfrmLineProperties&)> OnLineProperties;
+    std::function<bool(TfrmScatterProperties&)> OnScatterProperties;
+    std::function<bool(TfrmCalculationDialog&)> OnCalculation;
+
+    bool RunLinePropertiesDialog(TfrmLineProperties& Dialog) override {
+        return OnLineProperties && OnLineProperties(Dialog);
+    }
+    bool RunScatterPropertiesDialog(TfrmScatterProperties& Dialog) override {
+        return OnScatterProperties && OnScatterProperties(Dialog);
+    }
+    bool RunCalculationDialog(TfrmCalculationDialog& Dialog) override {
+        return OnCalculation && OnCalculation(Dialog);
+    }
+};
+
+} // namespace korvane
