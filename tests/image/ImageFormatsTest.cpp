@@ -148,7 +148,7 @@ TEST(ImageFormatRegistry, FuzzFindingsAreRefusedCleanly) {
     };
     const TCase Cases[] = {
         {"tga-colour-map-shift.tga", "TGA images of type 9 with 132 bits per pixel"},
-        {"ico-size-overflow.ico", "ICO file is damaged: unknown bitmap header size 65536."},
+        {"ico-size-overflow.ico", "ICO file is damaged"},
     };
     for (const TCase& C : Cases) {
         const std::string File = (Findings / C.File).string();

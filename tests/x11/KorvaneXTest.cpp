@@ -732,11 +732,15 @@ bool WaitFor(const std::function<bool()>& Ready) {
 TLine* FollowFromMenu(TfrmMain& Window, QPoint Start) {
     const std::string Menu = MenuAt(Window, Window.mnuDigitize);
     const std::string At = ScreenAt(Window, Start);
-    const std::string Failed = RunScript([&](const TStep& Step) {
-        Step(Xdotool("mousemove --sync " + Menu + " click 1") && Xdotool("key f") &&
-                 Xdotool("mousemove --sync " + At + " click 1"),
-             "starting a functional line");
-    });
+    std::atomic<bool> MenuOpen{false};
+    const std::string Failed = RunScript(
+        [&](const TStep& Step) {
+            Step(Xdotool("mousemove --sync " + Menu + " click 1"), "the Digitize menu") &&
+                Step(WaitFor([&] { return MenuOpen.load(); }), "the menu open") &&
+                Step(Xdotool("key f") && Xdotool("mousemove --sync " + At + " click 1"),
+                     "starting a functional line");
+        },
+        [&] { MenuOpen = Window.mnuDigitize->isVisible(); });
     EXPECT_EQ(Failed, "");
     auto* Line = dynamic_cast<TLine*>(Window.CurrentDigitization());
     if (!Line)
@@ -883,15 +887,19 @@ TEST(KorvaneWindow, TheDifferenceOfTwoFollowedCurvesComesThroughTheCalculationDi
     // second; Tab reaches the operation, Down turns "plus" into "minus", Enter is OK.
     const std::string WindowId = std::to_string(Window->winId());
     const std::string Menu = MenuAt(*Window, Window->mnuData);
-    const std::string Failed = RunScript([&](const TStep& Step) {
-        Step(Xdotool("windowfocus --sync " + WindowId), "focusing the window") &&
-            Step(Xdotool("mousemove --sync " + Menu + " click 1"), "the Data menu") &&
-            Step(Xdotool("key c"), "Calculate") &&
-            Step(Xdotool("search --sync --name '^Calculations$' windowfocus --sync"),
-                 "the dialog") &&
-            Step(Xdotool("sleep 0.3 key Tab Down"), "choosing minus") &&
-            Step(Xdotool("sleep 0.3 key Return"), "OK");
-    });
+    std::atomic<bool> MenuOpen{false};
+    const std::string Failed = RunScript(
+        [&](const TStep& Step) {
+            Step(Xdotool("windowfocus --sync " + WindowId), "focusing the window") &&
+                Step(Xdotool("mousemove --sync " + Menu + " click 1"), "the Data menu") &&
+                Step(WaitFor([&] { return MenuOpen.load(); }), "the menu open") &&
+                Step(Xdotool("key c"), "Calculate") &&
+                Step(Xdotool("search --sync --name '^Calculations$' windowfocus --sync"),
+                     "the dialog") &&
+                Step(Xdotool("sleep 0.3 key Tab Down"), "choosing minus") &&
+                Step(Xdotool("sleep 0.3 key Return"), "OK");
+        },
+        [&] { MenuOpen = Window->mnuData->isVisible(); });
     EXPECT_EQ(Failed, "");
     PumpUntil([] { return false; }, 1);
     QGuiApplication::primaryScreen()->grabWindow(0).save(

@@ -85,8 +85,13 @@ void Refine(TByteReader& Input, TIcoEntry& E) {
         static const int Channels[7] = {1, 0, 3, 1, 2, 0, 4};
         Bits = B[25] <= 6 ? B[24] * Channels[B[25]] : 0;
         if (E.Width == 256 && E.Height == 256) {
-            E.Width = std::max<std::int64_t>(U32BeAt(B + 16), 256);
-            E.Height = std::max<std::int64_t>(U32BeAt(B + 20), 256);
+            // Sizes beyond any image the program opens are held at that limit, so that
+            // comparing two areas cannot overflow; such an image is refused when decoded.
+            const auto Side = [](std::uint32_t V) {
+                return std::clamp<std::int64_t>(V, 256, MaxImageSide + 1);
+            };
+            E.Width = Side(U32BeAt(B + 16));
+            E.Height = Side(U32BeAt(B + 20));
         }
     } else {
         const std::uint32_t HeaderSize = U32At(B);

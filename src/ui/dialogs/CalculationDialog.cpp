@@ -40,8 +40,8 @@ private:
 };
 
 TFunctionalLine* LineAt(const QComboBox& Box) {
-    return Box.currentIndex() < 0 ? nullptr : static_cast<TFunctionalLine*>(
-                                                  Box.currentData().value<void*>());
+    return Box.currentIndex() < 0 ? nullptr
+                                  : static_cast<TFunctionalLine*>(Box.currentData().value<void*>());
 }
 
 void AddLine(QComboBox& Box, TFunctionalLine* Line) {
@@ -210,10 +210,9 @@ void TfrmCalculationDialog::UpdateInfo() {
     const char Separator = DisplayDecimalSeparator();
     lblInfo->setText(
         QStringLiteral("The computed dataset will have points ranging from X = %1 to X = %2.")
-            .arg(QString::fromStdString(
-                     FFormats.XFormat.Format(First->GetPoint(From).X, Separator)),
-                 QString::fromStdString(
-                     FFormats.XFormat.Format(First->GetPoint(To).X, Separator))));
+            .arg(
+                QString::fromStdString(FFormats.XFormat.Format(First->GetPoint(From).X, Separator)),
+                QString::fromStdString(FFormats.XFormat.Format(First->GetPoint(To).X, Separator))));
     btnOK->setEnabled(true);
 }
 

@@ -118,9 +118,8 @@ TfrmPreferencesDialog::TfrmPreferencesDialog(QWidget* Parent) : QDialog(Parent, 
 
     grpEnhancements = new QGroupBox(QStringLiteral("Following"), tsDigitizing);
     {
-        chkEnhancedFollowing =
-            new QCheckBox(QStringLiteral("&") + QLatin1String(EnhancedFollowingCaption),
-                          grpEnhancements);
+        chkEnhancedFollowing = new QCheckBox(
+            QStringLiteral("&") + QLatin1String(EnhancedFollowingCaption), grpEnhancements);
         chkEnhancedFollowing->setToolTip(
             QStringLiteral("Follow lines to a fraction of a pixel, through crossings with lines "
                            "of the same colour, and without jumping off a curve's end"));
@@ -264,11 +263,11 @@ void TfrmPreferencesDialog::SetPaintParameters(const TPaintParameters& Parameter
 
 void TfrmPreferencesDialog::SetEnhancements(const TFollowerEnhancements& Enhancements) {
     FEnhancements = Enhancements;
-    const bool Mixed = !Enhancements.EnhancedFollowing() &&
-                       (Enhancements.SubpixelOutput || Enhancements.Crossings ||
-                        Enhancements.Guard);
+    const bool Mixed =
+        !Enhancements.EnhancedFollowing() &&
+        (Enhancements.SubpixelOutput || Enhancements.Crossings || Enhancements.Guard);
     chkEnhancedFollowing->setTristate(Mixed);
-    chkEnhancedFollowing->setCheckState(Mixed ? Qt::PartiallyChecked
+    chkEnhancedFollowing->setCheckState(Mixed                              ? Qt::PartiallyChecked
                                         : Enhancements.EnhancedFollowing() ? Qt::Checked
                                                                            : Qt::Unchecked);
     chkGapFilling->setChecked(Enhancements.GapFilling);

@@ -151,8 +151,7 @@ std::unique_ptr<TPointMarker> TfrmScatterProperties::GetMarker() const {
     if (cboStyle->currentIndex() < 0)
         return nullptr;
     ValidateUpDownEdit(*updRadius);
-    auto Marker =
-        TPointMarkerRegistry::Create(cboStyle->currentData().toString().toStdString());
+    auto Marker = TPointMarkerRegistry::Create(cboStyle->currentData().toString().toStdString());
     Marker->SetSize(updRadius->value());
     return Marker;
 }

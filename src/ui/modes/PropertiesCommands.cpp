@@ -17,8 +17,8 @@ std::string TEditDigitizationPropertiesCommand::GetDescription() const {
     return "Edit properties for " + Quoted(FDigitization ? FDigitization->Name() : std::string());
 }
 
-void TEditDigitizationPropertiesCommand::Keep(TDigitization& Digitization,
-                                              const std::string& Name, int Color) {
+void TEditDigitizationPropertiesCommand::Keep(TDigitization& Digitization, const std::string& Name,
+                                              int Color) {
     FOldName = Digitization.Name();
     FOldColorIndex = Digitization.ColorIndex();
     FNewName = Name;
