@@ -3,7 +3,9 @@
 // Shared pieces of korvane-cli's commands.
 
 #include "core/DoublePoints.h"
+#include "image/GridElimination.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,5 +42,10 @@ std::string AbsolutePath(const std::string& Path);
 int FollowCommand(const std::vector<std::string>& Args);
 int ParCommand(const std::vector<std::string>& Args);
 int ExportCommand(const std::vector<std::string>& Args);
+// Exit status 3 when the image shows no grid.
+int EliminateGridCommand(const std::vector<std::string>& Args);
+// The reference pixels of a grid, when all three were given.
+std::optional<TGridReference> GridReferenceOf(bool Have, TLongintPoint First, TLongintPoint Skew,
+                                              TLongintPoint Second);
 
 } // namespace korvane::cli

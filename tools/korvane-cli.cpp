@@ -52,6 +52,17 @@ Commands:
   follow ... --save NAME       Store the followed line as the data set NAME in the
                                image's parameter file, with the coordinate system, as
                                the program does when the image is closed with "Yes".
+  eliminate-grid IMAGE [--first C,R --skew C,R --second C,R] [--frame] [--ticks]
+         [--strength S] [--mask MASK.png] [--stats] -o OUT.png
+                               Remove the chart's grid lines, painting them with the
+                               paper's colour and keeping the curve pixels they covered,
+                               and write the result (PNG; BMP or PPM by the name). The
+                               reference pixels give the grid's directions; without
+                               them its tilt (up to 5 degrees) is found. --frame removes
+                               the frame lines too, --ticks the tick marks on them;
+                               --strength 1..3 finds fainter grids. --mask writes the
+                               picture with erased pixels red and kept ones green. No
+                               grid found: exit status 3, nothing written.
   par IMAGE                    Show the work stored for IMAGE: coordinate system, units,
                                formats, follower settings and data sets.
   export IMAGE [--dataset NAME] [--template NAME] [-o FILE]
@@ -65,7 +76,8 @@ Options:
                                ~/.config/korvane).
   -h, --help                   Show this help.
 
-Exit status: 0 on success, 1 on failure, 2 on a usage error.
+Exit status: 0 on success, 1 on failure, 2 on a usage error, 3 when eliminate-grid
+finds no grid.
 )";
 
 void WritePPM(const QImage& Image, const std::string& FileName) {
@@ -179,6 +191,8 @@ int main(int argc, char** argv) {
             return korvane::cli::ParCommand(Args);
         if (Command == "export")
             return korvane::cli::ExportCommand(Args);
+        if (Command == "eliminate-grid")
+            return korvane::cli::EliminateGridCommand(Args);
         throw TUsageError{"unknown command '" + Command + "'"};
     } catch (const TUsageError& E) {
         std::fprintf(stderr, "korvane-cli: %s\nTry 'korvane-cli --help'.\n", E.Message.c_str());
