@@ -79,8 +79,7 @@ template <class T> double Median(std::vector<T> Values) {
 
 // ---- paper and ink ----
 
-std::vector<std::uint8_t> EstimatePaper(const std::vector<std::uint8_t>& Img, int W, int H,
-                                        int Tile) {
+std::vector<std::uint8_t> EstimatePaper(const std::uint8_t* Img, int W, int H, int Tile) {
     const int Th = (H + Tile - 1) / Tile, Tw = (W + Tile - 1) / Tile;
     const int Step = std::max(1, Tile / 16), T2 = Tile / Step;
     const int Hs = (H + Step - 1) / Step, Ws = (W + Step - 1) / Step;
@@ -130,7 +129,7 @@ std::vector<std::uint8_t> EstimatePaper(const std::vector<std::uint8_t>& Img, in
         return Result;
     };
     const std::vector<TWeight> Rw = Weights(H, Th), Cw = Weights(W, Tw);
-    std::vector<std::uint8_t> Paper(Img.size());
+    std::vector<std::uint8_t> Paper(std::size_t(W) * H * 3);
     std::vector<float> Row(std::size_t(Tw) * 3);
     for (int Y = 0; Y < H; ++Y) {
         const TWeight& R = Rw[std::size_t(Y)];
@@ -215,7 +214,15 @@ struct TFamily {
         K = H + SMax - SMin;
     }
     int ImageRow(int Kk, int C) const { return Kk - SMax + S[std::size_t(C)]; }
+    // Ink is kept in the family's own layout (transposed for the Y family)...
     std::size_t Index(int R, int C) const { return std::size_t(R) * W + C; }
+    // ... the pixels, the paper and the masks in the image's.
+    std::size_t ImageIndex(int R, int C) const {
+        return IsX ? std::size_t(R) * W + C : std::size_t(C) * H + R;
+    }
+    const std::uint8_t* Pixel(const std::uint8_t* Base, int R, int C) const {
+        return Base + ImageIndex(R, C) * 3;
+    }
     // Across the family's lines and along them, deskewed, for a pixel of the family's arrays.
     std::pair<double, double> AcrossAlong(double Fr, double Fc) const {
         const double R = IsX ? Fr : Fc, C = IsX ? Fc : Fr;
@@ -338,7 +345,7 @@ bool AnalyseBand(const TFamily& F, TBand& B, const TParams& P) {
         }
     const auto Pixel = [&](const std::uint8_t* A, int R, int C) {
         const int Row = std::clamp(Rows[At(R, C)], 0, F.H - 1);
-        return A + F.Index(Row, B.Cols[std::size_t(C)]) * 3;
+        return F.Pixel(A, Row, B.Cols[std::size_t(C)]);
     };
     // The grid's colour: per column, the band pixel farthest from the paper; the median of
     // those where they are ink.
@@ -508,14 +515,36 @@ bool AnalyseBand(const TFamily& F, TBand& B, const TParams& P) {
 
 // ---- healing ----
 
-// A view of an image-sized mask through a family's arrays.
+// What is known of each image pixel, as bits of one byte: erased by the X or the Y family,
+// kept by their first or second healing pass, on a frame line, on a tick mark.
+enum : std::uint8_t {
+    ErasedX = 1,
+    ErasedY = 2,
+    KeptX1 = 4,
+    KeptY1 = 8,
+    KeptX2 = 16,
+    KeptY2 = 32,
+    OnFrame = 64,
+    OnTick = 128
+};
+
+// One bit of the pixels' flags, seen through a family's arrays.
 struct TMaskView {
-    std::vector<std::uint8_t>& Mask;
+    std::vector<std::uint8_t>& Flags;
     const TFamily& F;
-    int ImageWidth;
-    std::uint8_t& operator()(int R, int C) const {
-        return F.IsX ? Mask[std::size_t(R) * ImageWidth + C]
-                     : Mask[std::size_t(C) * ImageWidth + R];
+    std::uint8_t Bit;
+    bool operator()(int R, int C) const { return Flags[F.ImageIndex(R, C)] & Bit; }
+    void Set(int R, int C) const { Flags[F.ImageIndex(R, C)] |= Bit; }
+};
+
+// The ink that is neither frame nor erased grid, seen through a family's arrays.
+struct TFreeView {
+    const std::vector<std::uint8_t>& Ink; // in the image's layout
+    const std::vector<std::uint8_t>& Flags;
+    const TFamily& F;
+    bool operator()(int R, int C) const {
+        const std::size_t I = F.ImageIndex(R, C);
+        return Ink[I] && !(Flags[I] & (OnFrame | ErasedX | ErasedY));
     }
 };
 
@@ -544,7 +573,7 @@ std::vector<std::uint8_t> Evidence(const TFamily& F, const TBand& B, const TPara
         if (R < 0 || R >= F.H || Blocked(R, C) || (Also && (*Also)(R, C)))
             continue;
         float Alpha, Resid;
-        ColourModel(F.Img + F.Index(R, C) * 3, F.Paper + F.Index(R, C) * 3, B.G, Alpha, Resid);
+        ColourModel(F.Pixel(F.Img, R, C), F.Pixel(F.Paper, R, C), B.G, Alpha, Resid);
         // A curve of the grid's own colour lies close to the way from the paper to it, unlike
         // the pale fringe of a curve of another colour.
         Result[I] = Alpha >= P.AlphaEv && Resid <= P.Resid &&
@@ -580,7 +609,7 @@ void HealTangents(const TFamily& F, const TBand& B, const TParams& P, const TMas
                     for (int Kk = Ka + 1; Kk < Kb; ++Kk) {
                         const int C = B.Cols[J], R = F.ImageRow(Kk, C);
                         if (R >= 0 && R < F.H && E(R, C))
-                            Keep(R, C) = 1;
+                            Keep.Set(R, C);
                     }
             Last = I;
         }
@@ -639,7 +668,7 @@ void HealBand(const TFamily& F, const TBand& B, const TParams& P, const TMaskVie
             for (int C = std::max(CLo, 0); C <= std::min(CHi, F.W - 1); ++C) {
                 const int R = F.ImageRow(Ka + Jj, C);
                 if (R >= 0 && R < F.H && E(R, C))
-                    Keep(R, C) = 1;
+                    Keep.Set(R, C);
             }
         }
     }
@@ -650,9 +679,8 @@ void HealBand(const TFamily& F, const TBand& B, const TParams& P, const TMaskVie
 // Marks in Ticks (image-sized) the tick marks of family F that stand on the frame lines of
 // Other: short strokes across those lines, with one end on a line and nothing beside them.
 // Free is the ink left once the frame and the erased grid are taken out.
-void FindTicks(const TFamily& F, const TFamily& Other, std::vector<std::uint8_t>& FreeMask,
-               const TParams& P, int TickMax, std::vector<std::uint8_t>& TickMask, int ImageWidth) {
-    const TMaskView Free{FreeMask, F, ImageWidth}, Ticks{TickMask, F, ImageWidth};
+void FindTicks(const TFamily& F, const TFamily& Other, const TFreeView& Free, const TParams& P,
+               int TickMax, const TMaskView& Ticks) {
     struct TSegment {
         int K, C0, C1;
     };
@@ -733,10 +761,9 @@ void FindTicks(const TFamily& F, const TFamily& Other, std::vector<std::uint8_t>
                     if (R < 0 || R >= F.H)
                         continue;
                     float Alpha, Resid;
-                    ColourModel(F.Img + F.Index(R, C) * 3, F.Paper + F.Index(R, C) * 3, Fb.G, Alpha,
-                                Resid);
+                    ColourModel(F.Pixel(F.Img, R, C), F.Pixel(F.Paper, R, C), Fb.G, Alpha, Resid);
                     if (Alpha >= P.AlphaExt && Alpha <= P.AlphaHi && Resid <= P.Resid)
-                        Ticks(R, C) = 1;
+                        Ticks.Set(R, C);
                 }
         }
     }
@@ -795,32 +822,37 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     Result.Mask.assign(std::size_t(W) * H, 0);
     if (W < 2 || H < 2)
         return Result;
-    std::vector<std::uint8_t> Img(std::size_t(W) * H * 3);
-    for (int Y = 0; Y < H; ++Y)
-        std::copy_n(Rgb.constScanLine(Y), W * 3, &Img[std::size_t(Y) * W * 3]);
+    // The pixels, packed row after row: the image's own memory when its rows have no padding.
+    std::vector<std::uint8_t> Packed;
+    const std::uint8_t* Img = Rgb.constBits();
+    if (Rgb.bytesPerLine() != W * 3) {
+        Packed.resize(std::size_t(W) * H * 3);
+        for (int Y = 0; Y < H; ++Y)
+            std::copy_n(Rgb.constScanLine(Y), W * 3, &Packed[std::size_t(Y) * W * 3]);
+        Img = Packed.data();
+    }
 
     TParams P;
     const std::vector<std::uint8_t> Paper = EstimatePaper(Img, W, H, P.Tile);
-    std::vector<int> D2(std::size_t(W) * H);
-    for (std::size_t I = 0; I < D2.size(); ++I) {
+    const std::size_t N = std::size_t(W) * H;
+    const auto Distance2 = [&](std::size_t I) {
         int Sum = 0;
         for (int Ch = 0; Ch < 3; ++Ch) {
             const int D = int(Img[I * 3 + Ch]) - Paper[I * 3 + Ch];
             Sum += D * D;
         }
-        D2[I] = Sum;
-    }
+        return Sum;
+    };
     std::vector<float> Sample;
     for (int Y = 0; Y < H; Y += 4)
         for (int X = 0; X < W; X += 4)
-            Sample.push_back(std::sqrt(static_cast<float>(D2[std::size_t(Y) * W + X])));
+            Sample.push_back(std::sqrt(static_cast<float>(Distance2(std::size_t(Y) * W + X))));
     const double Strength = std::clamp(Options.Strength, 1.0, 3.0);
     P.InkT = std::max(P.Ink, P.NoiseK * Median(Sample)) / Strength;
     Result.InkThreshold = P.InkT;
-    std::vector<std::uint8_t> Ink(D2.size());
-    for (std::size_t I = 0; I < D2.size(); ++I)
-        Ink[I] = D2[I] >= P.InkT * P.InkT;
-    D2 = {};
+    std::vector<std::uint8_t> Ink(N);
+    for (std::size_t I = 0; I < N; ++I)
+        Ink[I] = Distance2(I) >= P.InkT * P.InkT;
 
     double Tan = 0;
     TDoublePoint First{W / 2.0, H / 2.0};
@@ -841,21 +873,15 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     const int MaxWidth = std::max(8, static_cast<int>(std::lround(0.005 * std::max(H, W))));
 
     // The Y family works on the transposed image.
-    std::vector<std::uint8_t> ImgT(Img.size()), PaperT(Paper.size()), InkT(Ink.size());
+    std::vector<std::uint8_t> InkT(N);
     for (int Y = 0; Y < H; ++Y)
-        for (int X = 0; X < W; ++X) {
-            const std::size_t From = std::size_t(Y) * W + X, To = std::size_t(X) * H + Y;
-            InkT[To] = Ink[From];
-            for (int Ch = 0; Ch < 3; ++Ch) {
-                ImgT[To * 3 + Ch] = Img[From * 3 + Ch];
-                PaperT[To * 3 + Ch] = Paper[From * 3 + Ch];
-            }
-        }
+        for (int X = 0; X < W; ++X)
+            InkT[std::size_t(X) * H + Y] = Ink[std::size_t(Y) * W + X];
     std::array<TFamily, 2> Families;
     TFamily& Fx = Families[0];
     TFamily& Fy = Families[1];
-    Fx.Setup(true, H, W, Img.data(), Paper.data(), Ink.data(), Tan, First.X);
-    Fy.Setup(false, W, H, ImgT.data(), PaperT.data(), InkT.data(), -Tan, First.Y);
+    Fx.Setup(true, H, W, Img, Paper.data(), Ink.data(), Tan, First.X);
+    Fy.Setup(false, W, H, Img, Paper.data(), InkT.data(), -Tan, First.Y);
     for (TFamily& F : Families) {
         F.Cos = 1 / std::sqrt(1 + Tan * Tan);
         F.Sin = Tan * F.Cos;
@@ -884,14 +910,13 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     Result.LinesY = static_cast<int>(Fy.Bands.size());
 
     // What each family erases, in image pixels.
-    const std::size_t N = std::size_t(W) * H;
-    std::array<std::vector<std::uint8_t>, 2> Em{std::vector<std::uint8_t>(N),
-                                                std::vector<std::uint8_t>(N)};
-    std::vector<std::uint8_t> FrameMask(N);
+    std::vector<std::uint8_t> Flags(N);
+    const std::array<std::uint8_t, 2> Erased{ErasedX, ErasedY}, Kept1{KeptX1, KeptY1},
+        Kept2{KeptX2, KeptY2};
     for (int Fi = 0; Fi < 2; ++Fi) {
         TFamily& F = Families[std::size_t(Fi)];
         const TFamily& Other = Families[std::size_t(1 - Fi)];
-        const TMaskView Ef{Em[std::size_t(Fi)], F, W}, Ff{FrameMask, F, W};
+        const TMaskView Ef{Flags, F, Erased[std::size_t(Fi)]}, Ff{Flags, F, OnFrame};
         std::pair<double, double> Inner{-Infinity, Infinity}, Outer = Inner;
         if (Other.Frame.size() == 2) {
             std::array<std::pair<double, double>, 2> Ends;
@@ -915,21 +940,20 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
                         continue;
                 }
                 if (B.IsFrame) {
-                    Ff(R, C) = 1;
+                    Ff.Set(R, C);
                     if (!Options.Frame)
                         continue;
                 }
-                Ef(R, C) = 1;
+                Ef.Set(R, C);
             }
         }
     }
     if (!Options.Frame)
-        for (auto& M : Em)
-            for (std::size_t I = 0; I < N; ++I)
-                M[I] = M[I] && !FrameMask[I];
+        for (std::uint8_t& F : Flags)
+            if (F & OnFrame)
+                F &= static_cast<std::uint8_t>(~(ErasedX | ErasedY));
 
     // Tick marks: erased, never healed.
-    std::vector<std::uint8_t> Ticks(N);
     if (Options.Ticks) {
         double Smallest = std::min(H, W);
         for (const TFamily& F : Families)
@@ -937,39 +961,36 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
                 Smallest = std::min(Smallest, std::abs(F.BandAcross(F.Bands[F.Frame[1]]) -
                                                        F.BandAcross(F.Bands[F.Frame[0]])));
         const int TickMax = std::max(12, static_cast<int>(0.03 * Smallest));
-        std::vector<std::uint8_t> Free(N);
+        // Both families look at the ink as it was before either marked ticks.
+        std::vector<std::uint8_t> Ticks(N);
+        FindTicks(Fx, Fy, TFreeView{Ink, Flags, Fx}, P, TickMax, TMaskView{Ticks, Fx, 1});
+        FindTicks(Fy, Fx, TFreeView{Ink, Flags, Fy}, P, TickMax, TMaskView{Ticks, Fy, 1});
         for (std::size_t I = 0; I < N; ++I)
-            Free[I] = Ink[I] && !FrameMask[I] && !Em[0][I] && !Em[1][I];
-        FindTicks(Fx, Fy, Free, P, TickMax, Ticks, W);
-        FindTicks(Fy, Fx, Free, P, TickMax, Ticks, W);
-        if (!Options.Frame)
-            for (std::size_t I = 0; I < N; ++I)
-                Ticks[I] = Ticks[I] && !FrameMask[I];
+            if (Ticks[I] && (Options.Frame || !(Flags[I] & OnFrame)))
+                Flags[I] |= OnTick;
     }
 
     // Healing in two passes: first as if the other family's lines still stood, then with
     // them gone (less what they gave back in the first pass).
-    std::array<std::vector<std::uint8_t>, 2> K1{std::vector<std::uint8_t>(N),
-                                                std::vector<std::uint8_t>(N)};
     for (int Fi = 0; Fi < 2; ++Fi) {
         const TFamily& F = Families[std::size_t(Fi)];
-        const TMaskView E{Em[std::size_t(Fi)], F, W}, Keep{K1[std::size_t(Fi)], F, W};
+        const TMaskView E{Flags, F, Erased[std::size_t(Fi)]},
+            Keep{Flags, F, Kept1[std::size_t(Fi)]};
         for (const TBand& B : F.Bands)
             if (!B.IsFrame || Options.Frame)
                 HealBand(F, B, P, E, E, Keep, nullptr);
     }
-    std::array<std::vector<std::uint8_t>, 2> K2{std::vector<std::uint8_t>(N),
-                                                std::vector<std::uint8_t>(N)};
+    // What blocks the second pass of each family takes the place of its first pass's bit.
+    for (std::uint8_t& F : Flags) {
+        const bool BlockedX = (F & (ErasedX | OnTick)) || ((F & ErasedY) && !(F & KeptY1));
+        const bool BlockedY = (F & (ErasedY | OnTick)) || ((F & ErasedX) && !(F & KeptX1));
+        F = static_cast<std::uint8_t>((F & ~(KeptX1 | KeptY1)) | (BlockedX ? KeptX1 : 0) |
+                                      (BlockedY ? KeptY1 : 0));
+    }
     for (int Fi = 0; Fi < 2; ++Fi) {
         const TFamily& F = Families[std::size_t(Fi)];
-        std::vector<std::uint8_t> Blocked(N);
-        const auto& Mine = Em[std::size_t(Fi)];
-        const auto& Theirs = Em[std::size_t(1 - Fi)];
-        const auto& TheirKept = K1[std::size_t(1 - Fi)];
-        for (std::size_t I = 0; I < N; ++I)
-            Blocked[I] = Mine[I] || (Theirs[I] && !TheirKept[I]) || Ticks[I];
-        const TMaskView Bl{Blocked, F, W}, E{Em[std::size_t(Fi)], F, W},
-            Keep{K2[std::size_t(Fi)], F, W}, Frame{FrameMask, F, W};
+        const TMaskView Bl{Flags, F, Kept1[std::size_t(Fi)]}, E{Flags, F, Erased[std::size_t(Fi)]},
+            Keep{Flags, F, Kept2[std::size_t(Fi)]}, Frame{Flags, F, OnFrame};
         for (const TBand& B : F.Bands)
             if (!B.IsFrame || Options.Frame)
                 HealBand(F, B, P, Bl, E, Keep, &Frame);
@@ -979,10 +1000,11 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     for (int Y = 0; Y < H; ++Y)
         for (int X = 0; X < W; ++X) {
             const std::size_t I = std::size_t(Y) * W + X;
-            const bool Ex = Em[0][I], Ey = Em[1][I], Tick = Ticks[I];
+            const std::uint8_t F = Flags[I];
+            const bool Ex = F & ErasedX, Ey = F & ErasedY, Tick = F & OnTick;
             if (!Ex && !Ey && !Tick)
                 continue;
-            const bool Keep = (Ex || Ey) && (!Ex || K2[0][I]) && (!Ey || K2[1][I]) && !Tick;
+            const bool Keep = (Ex || Ey) && (!Ex || (F & KeptX2)) && (!Ey || (F & KeptY2)) && !Tick;
             if (Keep) {
                 Result.Mask[I] = TGridElimination::Kept;
                 ++Result.KeptCount;
