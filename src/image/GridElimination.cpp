@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
 #include <set>
+#include <sys/mman.h>
 #include <utility>
 
 // How the grid is found and removed (every length in pixels):
@@ -63,6 +66,32 @@ struct TParams {
 
 const double Infinity = std::numeric_limits<double>::infinity();
 
+// Whole-image buffers (tens of megabytes) in huge pages where the system offers them: the
+// first touch of every 4 KB page otherwise costs more than the work done on it.
+template <class T> struct THugePageAllocator {
+    using value_type = T;
+    THugePageAllocator() = default;
+    template <class U> THugePageAllocator(const THugePageAllocator<U>&) {}
+    static constexpr std::size_t Huge = std::size_t(2) << 20;
+    T* allocate(std::size_t Count) {
+        const std::size_t Bytes = Count * sizeof(T);
+        if (Bytes < 2 * Huge) {
+            if (void* P = std::malloc(Bytes))
+                return static_cast<T*>(P);
+            throw std::bad_alloc();
+        }
+        const std::size_t Rounded = (Bytes + Huge - 1) / Huge * Huge;
+        void* P = std::aligned_alloc(Huge, Rounded);
+        if (!P)
+            throw std::bad_alloc();
+        ::madvise(P, Rounded, MADV_HUGEPAGE);
+        return static_cast<T*>(P);
+    }
+    void deallocate(T* P, std::size_t) { std::free(P); }
+    friend bool operator==(const THugePageAllocator&, const THugePageAllocator&) { return true; }
+};
+using TPixelBuffer = std::vector<std::uint8_t, THugePageAllocator<std::uint8_t>>;
+
 // The median as numpy gives it: the mean of the two middle values of an even count.
 template <class T> double Median(std::vector<T> Values) {
     if (Values.empty())
@@ -79,7 +108,7 @@ template <class T> double Median(std::vector<T> Values) {
 
 // ---- paper and ink ----
 
-std::vector<std::uint8_t> EstimatePaper(const std::uint8_t* Img, int W, int H, int Tile) {
+TPixelBuffer EstimatePaper(const std::uint8_t* Img, int W, int H, int Tile) {
     const int Th = (H + Tile - 1) / Tile, Tw = (W + Tile - 1) / Tile;
     const int Step = std::max(1, Tile / 16), T2 = Tile / Step;
     const int Hs = (H + Step - 1) / Step, Ws = (W + Step - 1) / Step;
@@ -129,7 +158,7 @@ std::vector<std::uint8_t> EstimatePaper(const std::uint8_t* Img, int W, int H, i
         return Result;
     };
     const std::vector<TWeight> Rw = Weights(H, Th), Cw = Weights(W, Tw);
-    std::vector<std::uint8_t> Paper(std::size_t(W) * H * 3);
+    TPixelBuffer Paper(std::size_t(W) * H * 3);
     std::vector<float> Row(std::size_t(Tw) * 3);
     for (int Y = 0; Y < H; ++Y) {
         const TWeight& R = Rw[std::size_t(Y)];
@@ -530,7 +559,7 @@ enum : std::uint8_t {
 
 // One bit of the pixels' flags, seen through a family's arrays.
 struct TMaskView {
-    std::vector<std::uint8_t>& Flags;
+    TPixelBuffer& Flags;
     const TFamily& F;
     std::uint8_t Bit;
     bool operator()(int R, int C) const { return Flags[F.ImageIndex(R, C)] & Bit; }
@@ -539,8 +568,8 @@ struct TMaskView {
 
 // The ink that is neither frame nor erased grid, seen through a family's arrays.
 struct TFreeView {
-    const std::vector<std::uint8_t>& Ink; // in the image's layout
-    const std::vector<std::uint8_t>& Flags;
+    const TPixelBuffer& Ink; // in the image's layout
+    const TPixelBuffer& Flags;
     const TFamily& F;
     bool operator()(int R, int C) const {
         const std::size_t I = F.ImageIndex(R, C);
@@ -772,7 +801,7 @@ void FindTicks(const TFamily& F, const TFamily& Other, const TFreeView& Free, co
 // ---- the tilt of a grid without reference points ----
 
 // The shear (rows per column) under which the ink's rows are most concentrated, within ±5°.
-double FindTilt(const std::vector<std::uint8_t>& Ink, int W, int H) {
+double FindTilt(const TPixelBuffer& Ink, int W, int H) {
     std::vector<std::pair<int, int>> Points; // a sample of the ink
     for (int Y = 0; Y < H; Y += 2)
         for (int X = 0; X < W; X += 2)
@@ -833,7 +862,7 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     }
 
     TParams P;
-    const std::vector<std::uint8_t> Paper = EstimatePaper(Img, W, H, P.Tile);
+    const TPixelBuffer Paper = EstimatePaper(Img, W, H, P.Tile);
     const std::size_t N = std::size_t(W) * H;
     const auto Distance2 = [&](std::size_t I) {
         int Sum = 0;
@@ -850,7 +879,7 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     const double Strength = std::clamp(Options.Strength, 1.0, 3.0);
     P.InkT = std::max(P.Ink, P.NoiseK * Median(Sample)) / Strength;
     Result.InkThreshold = P.InkT;
-    std::vector<std::uint8_t> Ink(N);
+    TPixelBuffer Ink(N);
     for (std::size_t I = 0; I < N; ++I)
         Ink[I] = Distance2(I) >= P.InkT * P.InkT;
 
@@ -873,7 +902,7 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     const int MaxWidth = std::max(8, static_cast<int>(std::lround(0.005 * std::max(H, W))));
 
     // The Y family works on the transposed image.
-    std::vector<std::uint8_t> InkT(N);
+    TPixelBuffer InkT(N);
     for (int Y = 0; Y < H; ++Y)
         for (int X = 0; X < W; ++X)
             InkT[std::size_t(X) * H + Y] = Ink[std::size_t(Y) * W + X];
@@ -910,7 +939,7 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     Result.LinesY = static_cast<int>(Fy.Bands.size());
 
     // What each family erases, in image pixels.
-    std::vector<std::uint8_t> Flags(N);
+    TPixelBuffer Flags(N);
     const std::array<std::uint8_t, 2> Erased{ErasedX, ErasedY}, Kept1{KeptX1, KeptY1},
         Kept2{KeptX2, KeptY2};
     for (int Fi = 0; Fi < 2; ++Fi) {
@@ -962,7 +991,7 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
                                                        F.BandAcross(F.Bands[F.Frame[0]])));
         const int TickMax = std::max(12, static_cast<int>(0.03 * Smallest));
         // Both families look at the ink as it was before either marked ticks.
-        std::vector<std::uint8_t> Ticks(N);
+        TPixelBuffer Ticks(N);
         FindTicks(Fx, Fy, TFreeView{Ink, Flags, Fx}, P, TickMax, TMaskView{Ticks, Fx, 1});
         FindTicks(Fy, Fx, TFreeView{Ink, Flags, Fy}, P, TickMax, TMaskView{Ticks, Fy, 1});
         for (std::size_t I = 0; I < N; ++I)
