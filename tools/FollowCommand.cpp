@@ -41,6 +41,8 @@ struct TFollowOptions {
     int MaxVerticalJump = 50;
     int ThicknessTolerance = 20;
     bool Pixels = false;
+    // The chart's grid is removed (in memory) before the line is followed.
+    bool EliminateGrid = false;
     TFollowerEnhancements Enhancements;
     std::string Output;
     // Written through a template.
@@ -124,6 +126,8 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
             O.ThicknessTolerance = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 300));
         } else if (A == "--pixels") {
             O.Pixels = true;
+        } else if (A == "--eliminate-grid") {
+            O.EliminateGrid = true;
         } else if (A == "--enhanced") {
             O.Enhancements.SetEnhancedFollowing(true);
         } else if (const TFollowerEnhancementOption* Option = EnhancementFlag(A)) {
@@ -258,7 +262,15 @@ int FollowCommand(const std::vector<std::string>& Args) {
         Scale.Define(O.FirstPixel, O.SkewPixel, O.SecondPixel, O.FirstValue, O.SecondValue, O.LogX,
                      O.LogY);
 
-    const TWorkingImage Image = LoadImageFile(O.Image);
+    TWorkingImage Image = LoadImageFile(O.Image);
+    if (O.EliminateGrid) {
+        const TGridElimination Found = FindGrid(
+            Image.Image,
+            GridReferenceOf(O.HaveFirst && O.HaveSkew && O.HaveSecond, O.FirstPixel, O.SkewPixel,
+                            O.SecondPixel),
+            {});
+        ApplyGridElimination(Image.Image, Found);
+    }
     if (O.Start.X < 0 || O.Start.Y < 0 || O.Start.X >= Image.Image.width() ||
         O.Start.Y >= Image.Image.height())
         throw EKorvane("The start pixel " + std::to_string(O.Start.X) + "," +

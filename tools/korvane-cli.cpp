@@ -28,7 +28,7 @@ Commands:
          --start C,R [--kind functional|nonfunctional] [--direction DX,DY]
          [--color R,G,B] [--tolerance T] [--max-hjump N] [--max-vjump N]
          [--thickness N] [--enhanced] [--subpixel] [--crossings] [--guard]
-         [--fill-gaps] [--pixels] [-o FILE]
+         [--fill-gaps] [--eliminate-grid] [--pixels] [-o FILE]
          [--template NAME [--approximator raw|spline] [--increment D]
           [--x-units TEXT] [--y-units TEXT] [--x-format fixed:N|scientific:N]
           [--y-format fixed:N|scientific:N]]
@@ -44,6 +44,8 @@ Commands:
                                frames after a line ends; --fill-gaps interpolates the
                                columns of a gap; --enhanced is --subpixel --crossings
                                --guard. --pixels still prints whole pixels.
+                               --eliminate-grid removes the chart's grid first (in
+                               memory, as eliminate-grid does).
                                With --template the points become a line that is
                                written through a built-in template ("Comma-separated",
                                "Comma-separated with header", "Tab-separated", "XML",
