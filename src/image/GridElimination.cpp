@@ -108,8 +108,32 @@ template <class T> double Median(std::vector<T> Values) {
 
 // ---- paper and ink ----
 
-TPixelBuffer EstimatePaper(const std::uint8_t* Img, int W, int H, int Tile) {
-    const int Th = (H + Tile - 1) / Tile, Tw = (W + Tile - 1) / Tile;
+// The paper's colour everywhere, from the medians of the tiles, worked out where it is asked
+// for rather than kept for every pixel.
+class TPaper {
+public:
+    TPaper(const std::uint8_t* Img, int W, int H, int Tile);
+
+    // The paper under row Y, every column (3 bytes each) into Out; Scratch is reused.
+    void Row(int Y, std::uint8_t* Out, std::vector<float>& Scratch) const;
+    // The paper under one pixel; the same values as Row gives.
+    void At(int X, int Y, std::uint8_t* Out) const;
+
+private:
+    struct TWeight {
+        int I0, I1;
+        float W;
+    };
+    std::vector<TWeight> Weights(int N, int M) const;
+
+    int W, H, Tile, Tw;
+    std::vector<float> Smooth;
+    std::vector<TWeight> Rw, Cw;
+};
+
+TPaper::TPaper(const std::uint8_t* Img, int Width, int Height, int TileSize)
+    : W(Width), H(Height), Tile(TileSize), Tw((W + Tile - 1) / Tile) {
+    const int Th = (H + Tile - 1) / Tile;
     const int Step = std::max(1, Tile / 16), T2 = Tile / Step;
     const int Hs = (H + Step - 1) / Step, Ws = (W + Step - 1) / Step;
     std::vector<float> Med(std::size_t(Th) * Tw * 3);
@@ -128,7 +152,7 @@ TPixelBuffer EstimatePaper(const std::uint8_t* Img, int W, int H, int Tile) {
                 Med[(std::size_t(Ty) * Tw + Tx) * 3 + Ch] = static_cast<float>(Median(Samples));
             }
     // A 3 x 3 median over the tiles (edges repeated) smooths away tiles full of ink.
-    std::vector<float> Smooth(Med.size());
+    Smooth.resize(Med.size());
     std::array<float, 9> Near{};
     for (int Ty = 0; Ty < Th; ++Ty)
         for (int Tx = 0; Tx < Tw; ++Tx)
@@ -143,39 +167,49 @@ TPixelBuffer EstimatePaper(const std::uint8_t* Img, int W, int H, int Tile) {
                 std::nth_element(Near.begin(), Near.begin() + 4, Near.end());
                 Smooth[(std::size_t(Ty) * Tw + Tx) * 3 + Ch] = Near[4];
             }
-    struct TWeight {
-        int I0, I1;
-        float W;
-    };
-    const auto Weights = [Tile](int N, int M) {
-        std::vector<TWeight> Result(static_cast<std::size_t>(N));
-        for (int I = 0; I < N; ++I) {
-            const double X = (I + 0.5) / Tile - 0.5;
-            const int I0 = std::clamp(static_cast<int>(std::floor(X)), 0, M - 1);
-            const int I1 = std::min(I0 + 1, M - 1);
-            Result[std::size_t(I)] = {I0, I1, static_cast<float>(std::clamp(X - I0, 0.0, 1.0))};
-        }
-        return Result;
-    };
-    const std::vector<TWeight> Rw = Weights(H, Th), Cw = Weights(W, Tw);
-    TPixelBuffer Paper(std::size_t(W) * H * 3);
-    std::vector<float> Row(std::size_t(Tw) * 3);
-    for (int Y = 0; Y < H; ++Y) {
-        const TWeight& R = Rw[std::size_t(Y)];
-        for (int T = 0; T < Tw * 3; ++T)
-            Row[std::size_t(T)] = Smooth[std::size_t(R.I0) * Tw * 3 + std::size_t(T)] * (1 - R.W) +
+    Rw = Weights(H, Th);
+    Cw = Weights(W, Tw);
+}
+
+std::vector<TPaper::TWeight> TPaper::Weights(int N, int M) const {
+    std::vector<TWeight> Result(static_cast<std::size_t>(N));
+    for (int I = 0; I < N; ++I) {
+        const double X = (I + 0.5) / Tile - 0.5;
+        const int I0 = std::clamp(static_cast<int>(std::floor(X)), 0, M - 1);
+        const int I1 = std::min(I0 + 1, M - 1);
+        Result[std::size_t(I)] = {I0, I1, static_cast<float>(std::clamp(X - I0, 0.0, 1.0))};
+    }
+    return Result;
+}
+
+void TPaper::Row(int Y, std::uint8_t* Out, std::vector<float>& Scratch) const {
+    const TWeight& R = Rw[std::size_t(Y)];
+    Scratch.resize(std::size_t(Tw) * 3);
+    for (int T = 0; T < Tw * 3; ++T)
+        Scratch[std::size_t(T)] = Smooth[std::size_t(R.I0) * Tw * 3 + std::size_t(T)] * (1 - R.W) +
                                   Smooth[std::size_t(R.I1) * Tw * 3 + std::size_t(T)] * R.W;
-        std::uint8_t* Out = &Paper[std::size_t(Y) * W * 3];
-        for (int X = 0; X < W; ++X) {
-            const TWeight& C = Cw[std::size_t(X)];
-            for (int Ch = 0; Ch < 3; ++Ch) {
-                const float V = Row[std::size_t(C.I0) * 3 + Ch] * (1 - C.W) +
-                                Row[std::size_t(C.I1) * 3 + Ch] * C.W;
-                Out[X * 3 + Ch] = static_cast<std::uint8_t>(std::clamp(V + 0.5f, 0.0f, 255.0f));
-            }
+    for (int X = 0; X < W; ++X) {
+        const TWeight& C = Cw[std::size_t(X)];
+        for (int Ch = 0; Ch < 3; ++Ch) {
+            const float V = Scratch[std::size_t(C.I0) * 3 + Ch] * (1 - C.W) +
+                            Scratch[std::size_t(C.I1) * 3 + Ch] * C.W;
+            Out[X * 3 + Ch] = static_cast<std::uint8_t>(std::clamp(V + 0.5f, 0.0f, 255.0f));
         }
     }
-    return Paper;
+}
+
+void TPaper::At(int X, int Y, std::uint8_t* Out) const {
+    const TWeight& R = Rw[std::size_t(Y)];
+    const TWeight& C = Cw[std::size_t(X)];
+    for (int Ch = 0; Ch < 3; ++Ch) {
+        const auto Across = [&](int T) {
+            return Smooth[(std::size_t(R.I0) * Tw + std::size_t(T)) * 3 + std::size_t(Ch)] *
+                       (1 - R.W) +
+                   Smooth[(std::size_t(R.I1) * Tw + std::size_t(T)) * 3 + std::size_t(Ch)] * R.W;
+        };
+        const float V = Across(C.I0) * (1 - C.W) + Across(C.I1) * C.W;
+        Out[Ch] = static_cast<std::uint8_t>(std::clamp(V + 0.5f, 0.0f, 255.0f));
+    }
 }
 
 // ---- a family of lines, seen sheared so that its lines are rows ----
@@ -216,7 +250,7 @@ struct TFamily {
     bool IsX = true;
     int H = 0, W = 0; // of the family's arrays (the image's, transposed for the Y family)
     const std::uint8_t* Img = nullptr;
-    const std::uint8_t* Paper = nullptr;
+    const TPaper* Paper = nullptr;
     const std::uint8_t* Ink = nullptr;
     std::vector<int> S;
     int SMax = 0, SMin = 0, K = 0;
@@ -226,9 +260,8 @@ struct TFamily {
     std::vector<std::size_t> Frame;
     double LimitLo = -Infinity, LimitHi = Infinity;
 
-    void Setup(bool X, int Height, int Width, const std::uint8_t* Image,
-               const std::uint8_t* PaperColours, const std::uint8_t* InkMask, double Tan,
-               double Origin) {
+    void Setup(bool X, int Height, int Width, const std::uint8_t* Image, const TPaper* PaperColours,
+               const std::uint8_t* InkMask, double Tan, double Origin) {
         IsX = X;
         H = Height;
         W = Width;
@@ -251,6 +284,13 @@ struct TFamily {
     }
     const std::uint8_t* Pixel(const std::uint8_t* Base, int R, int C) const {
         return Base + ImageIndex(R, C) * 3;
+    }
+    // The paper's colour there (3 bytes into Out).
+    void PaperAt(int R, int C, std::uint8_t* Out) const {
+        if (IsX)
+            Paper->At(C, R, Out);
+        else
+            Paper->At(R, C, Out);
     }
     // Across the family's lines and along them, deskewed, for a pixel of the family's arrays.
     std::pair<double, double> AcrossAlong(double Fr, double Fc) const {
@@ -372,9 +412,18 @@ bool AnalyseBand(const TFamily& F, TBand& B, const TParams& P) {
             Rows[At(R, C)] = Row;
             Valid[At(R, C)] = Row >= 0 && Row < F.H;
         }
-    const auto Pixel = [&](const std::uint8_t* A, int R, int C) {
+    // The window's pixels and the paper under them (rows outside the image read their edge).
+    std::vector<std::uint8_t> PaperWindow(Rows.size() * 3);
+    for (int R = 0; R < NK; ++R)
+        for (int C = 0; C < NC; ++C)
+            F.PaperAt(std::clamp(Rows[At(R, C)], 0, F.H - 1), B.Cols[std::size_t(C)],
+                      &PaperWindow[At(R, C) * 3]);
+    const auto Pixel = [&](int R, int C) {
         const int Row = std::clamp(Rows[At(R, C)], 0, F.H - 1);
-        return F.Pixel(A, Row, B.Cols[std::size_t(C)]);
+        return F.Pixel(F.Img, Row, B.Cols[std::size_t(C)]);
+    };
+    const auto PaperUnder = [&](int R, int C) {
+        return static_cast<const std::uint8_t*>(&PaperWindow[At(R, C) * 3]);
     };
     // The grid's colour: per column, the band pixel farthest from the paper; the median of
     // those where they are ink.
@@ -386,8 +435,8 @@ bool AnalyseBand(const TFamily& F, TBand& B, const TParams& P) {
         for (int R = M; R < NK - M; ++R) {
             double D = -1;
             if (Valid[At(R, C)]) {
-                const std::uint8_t* X = Pixel(F.Img, R, C);
-                const std::uint8_t* Bg = Pixel(F.Paper, R, C);
+                const std::uint8_t* X = Pixel(R, C);
+                const std::uint8_t* Bg = PaperUnder(R, C);
                 D = 0;
                 for (int Ch = 0; Ch < 3; ++Ch)
                     D += (double(X[Ch]) - Bg[Ch]) * (double(X[Ch]) - Bg[Ch]);
@@ -398,8 +447,8 @@ bool AnalyseBand(const TFamily& F, TBand& B, const TParams& P) {
             }
         }
         if (Best >= Ink2) {
-            const std::uint8_t* X = Pixel(F.Img, Top, C);
-            const std::uint8_t* Bg = Pixel(F.Paper, Top, C);
+            const std::uint8_t* X = Pixel(Top, C);
+            const std::uint8_t* Bg = PaperUnder(Top, C);
             for (int Ch = 0; Ch < 3; ++Ch) {
                 TopX[std::size_t(Ch)].push_back(X[Ch]);
                 TopB[std::size_t(Ch)].push_back(Bg[Ch]);
@@ -422,8 +471,7 @@ bool AnalyseBand(const TFamily& F, TBand& B, const TParams& P) {
     std::vector<float> Alpha(Rows.size()), Resid(Rows.size()), Ca(Rows.size());
     for (int R = 0; R < NK; ++R)
         for (int C = 0; C < NC; ++C) {
-            ColourModel(Pixel(F.Img, R, C), Pixel(F.Paper, R, C), B.G, Alpha[At(R, C)],
-                        Resid[At(R, C)]);
+            ColourModel(Pixel(R, C), PaperUnder(R, C), B.G, Alpha[At(R, C)], Resid[At(R, C)]);
             Ca[At(R, C)] = Valid[At(R, C)] ? std::clamp(Alpha[At(R, C)], 0.0f, 1.0f) : 0.0f;
         }
     int Peak = M;
@@ -602,7 +650,9 @@ std::vector<std::uint8_t> Evidence(const TFamily& F, const TBand& B, const TPara
         if (R < 0 || R >= F.H || Blocked(R, C) || (Also && (*Also)(R, C)))
             continue;
         float Alpha, Resid;
-        ColourModel(F.Pixel(F.Img, R, C), F.Pixel(F.Paper, R, C), B.G, Alpha, Resid);
+        std::uint8_t Paper[3];
+        F.PaperAt(R, C, Paper);
+        ColourModel(F.Pixel(F.Img, R, C), Paper, B.G, Alpha, Resid);
         // A curve of the grid's own colour lies close to the way from the paper to it, unlike
         // the pale fringe of a curve of another colour.
         Result[I] = Alpha >= P.AlphaEv && Resid <= P.Resid &&
@@ -790,7 +840,9 @@ void FindTicks(const TFamily& F, const TFamily& Other, const TFreeView& Free, co
                     if (R < 0 || R >= F.H)
                         continue;
                     float Alpha, Resid;
-                    ColourModel(F.Pixel(F.Img, R, C), F.Pixel(F.Paper, R, C), Fb.G, Alpha, Resid);
+                    std::uint8_t Paper[3];
+                    F.PaperAt(R, C, Paper);
+                    ColourModel(F.Pixel(F.Img, R, C), Paper, Fb.G, Alpha, Resid);
                     if (Alpha >= P.AlphaExt && Alpha <= P.AlphaHi && Resid <= P.Resid)
                         Ticks.Set(R, C);
                 }
@@ -862,26 +914,39 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     }
 
     TParams P;
-    const TPixelBuffer Paper = EstimatePaper(Img, W, H, P.Tile);
+    const TPaper Paper(Img, W, H, P.Tile);
     const std::size_t N = std::size_t(W) * H;
-    const auto Distance2 = [&](std::size_t I) {
+    const auto Distance2 = [&](std::size_t I, const std::uint8_t* Under) {
         int Sum = 0;
         for (int Ch = 0; Ch < 3; ++Ch) {
-            const int D = int(Img[I * 3 + Ch]) - Paper[I * 3 + Ch];
+            const int D = int(Img[I * 3 + Ch]) - Under[Ch];
             Sum += D * D;
         }
         return Sum;
     };
     std::vector<float> Sample;
     for (int Y = 0; Y < H; Y += 4)
-        for (int X = 0; X < W; X += 4)
-            Sample.push_back(std::sqrt(static_cast<float>(Distance2(std::size_t(Y) * W + X))));
+        for (int X = 0; X < W; X += 4) {
+            std::uint8_t Under[3];
+            Paper.At(X, Y, Under);
+            Sample.push_back(
+                std::sqrt(static_cast<float>(Distance2(std::size_t(Y) * W + X, Under))));
+        }
     const double Strength = std::clamp(Options.Strength, 1.0, 3.0);
     P.InkT = std::max(P.Ink, P.NoiseK * Median(Sample)) / Strength;
     Result.InkThreshold = P.InkT;
     TPixelBuffer Ink(N);
-    for (std::size_t I = 0; I < N; ++I)
-        Ink[I] = Distance2(I) >= P.InkT * P.InkT;
+    {
+        std::vector<std::uint8_t> Under(std::size_t(W) * 3);
+        std::vector<float> Scratch;
+        const double Least = P.InkT * P.InkT;
+        for (int Y = 0; Y < H; ++Y) {
+            Paper.Row(Y, Under.data(), Scratch);
+            const std::size_t Start = std::size_t(Y) * W;
+            for (int X = 0; X < W; ++X)
+                Ink[Start + X] = Distance2(Start + X, &Under[std::size_t(X) * 3]) >= Least;
+        }
+    }
 
     double Tan = 0;
     TDoublePoint First{W / 2.0, H / 2.0};
@@ -909,8 +974,8 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     std::array<TFamily, 2> Families;
     TFamily& Fx = Families[0];
     TFamily& Fy = Families[1];
-    Fx.Setup(true, H, W, Img, Paper.data(), Ink.data(), Tan, First.X);
-    Fy.Setup(false, W, H, Img, Paper.data(), InkT.data(), -Tan, First.Y);
+    Fx.Setup(true, H, W, Img, &Paper, Ink.data(), Tan, First.X);
+    Fy.Setup(false, W, H, Img, &Paper, InkT.data(), -Tan, First.Y);
     for (TFamily& F : Families) {
         F.Cos = 1 / std::sqrt(1 + Tan * Tan);
         F.Sin = Tan * F.Cos;
@@ -1041,8 +1106,9 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
             }
             Result.Mask[I] = TGridElimination::Erased;
             ++Result.ErasedCount;
-            for (int Ch = 0; Ch < 3; ++Ch)
-                Result.Paper.push_back(Paper[I * 3 + Ch]);
+            std::uint8_t Under[3];
+            Paper.At(X, Y, Under);
+            Result.Paper.insert(Result.Paper.end(), Under, Under + 3);
             Left = std::min(Left, X);
             Right = std::max(Right, X);
             Top = std::min(Top, Y);
