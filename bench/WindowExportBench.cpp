@@ -45,6 +45,7 @@ public:
     bool RunLinePropertiesDialog(TfrmLineProperties&) override { return false; }
     bool RunScatterPropertiesDialog(TfrmScatterProperties&) override { return false; }
     bool RunCalculationDialog(TfrmCalculationDialog&) override { return false; }
+    bool RunEliminateGridDialog(TfrmEliminateGrid&) override { return false; }
     bool RunExportDialog(TfrmExportData& Dialog) override {
         DialogShown = Clock->nsecsElapsed();
         Dialog.OKBtn->click();

@@ -85,7 +85,8 @@ public:
             *actFileSaveImageAs = nullptr;
     TAction *actEditUndo = nullptr, *actEditRedo = nullptr,
             *actEditDefineCoordinateSystem = nullptr, *actEditUnits = nullptr,
-            *actEditFormats = nullptr, *actEditPaint = nullptr, *actEditPreferences = nullptr,
+            *actEditFormats = nullptr, *actEditPaint = nullptr, *actEditEliminateGrid = nullptr,
+            *actEditPreferences = nullptr,
             *actEditPasteImage = nullptr;
     TAction *actViewZoomToArea = nullptr, *actViewActualSize = nullptr, *actViewZoomIn = nullptr,
             *actViewZoomOut = nullptr, *actViewZoomToFit = nullptr, *actViewMagnifier = nullptr,

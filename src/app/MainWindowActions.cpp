@@ -17,6 +17,7 @@
 #include "ui/dialogs/CalculationDialog.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/DigitizingModes.h"
+#include "ui/modes/GridCommand.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
@@ -98,6 +99,8 @@ const TActionEntry ActionTable[] = {
      "Formats|Set output formats for coordinates", nullptr, NoIcon, ckSetFormats, false},
     {&TfrmMain::actEditPaint, "actEditPaint", "&Paint", "Paint|Paint on the image", "Ctrl+P",
      Drawn(EIcon::Brush), ckPaint, false},
+    {&TfrmMain::actEditEliminateGrid, "actEditEliminateGrid", "&Eliminate Grid...",
+     "Eliminate grid|Eliminate grid lines on the image", nullptr, NoIcon, ckEliminateGrid, false},
     {&TfrmMain::actEditPreferences, "actEditPreferences", "&Settings...",
      "Settings|Adjust application and digitizer settings", nullptr, NoIcon, ckEditPreferences,
      false},
@@ -282,6 +285,12 @@ void TfrmMain::ConnectActions() {
         else if (FScatterDataPanel->Active())
             View = FScatterDataPanel.get();
         ExecuteCommand(*FApp, std::move(Command), {View});
+    };
+
+    actEditEliminateGrid->OnExecute = [this] {
+        auto Command = std::make_unique<TEliminateGridCommand>();
+        Command->SetDialogs(*FDialogs);
+        ExecuteCommand(*FApp, std::move(Command), {pzImage});
     };
 
     actEditPreferences->OnExecute = [this] {

@@ -225,6 +225,7 @@ void TfrmMain::CreateMenus() {
     mnuEdit->addAction(actEditFormats);
     mnuEdit->addSeparator();
     mnuEdit->addAction(actEditPaint);
+    mnuEdit->addAction(actEditEliminateGrid);
     mnuEdit->addSeparator();
     mnuEdit->addAction(actEditPreferences);
 

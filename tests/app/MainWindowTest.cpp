@@ -8,6 +8,7 @@
 #include "ui/data/ApproximatorParamPanels.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/dialogs/CalculationDialog.h"
+#include "ui/dialogs/EliminateGridDialog.h"
 #include "support/DialogHooks.h"
 #include "ui/dialogs/KorvaneDialogs.h"
 #include "ui/dialogs/PropertiesDialogs.h"
@@ -18,6 +19,7 @@
 #include "ui/panel/Magnifier.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
@@ -33,6 +35,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <cmath>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -624,6 +627,77 @@ TEST_F(MainWindow, NewFormatsReachTheShownLineRangeAndCanBecomeTheDefault) {
     EXPECT_EQ(Window->App().FileParameters().Formats.XFormat.Precision, 4);
     EXPECT_FALSE(Window->App().FileParameters().Formats.XFormat.FloatingPoint);
     EXPECT_EQ(Window->App().FileParameters().Formats.YFormat.Precision, 2);
+}
+
+// A white chart with a black 1-pixel grid every 40 pixels and a red curve across it.
+void WriteGridChart(const fs::path& File) {
+    QImage Image(420, 320, QImage::Format_RGB888);
+    Image.fill(Qt::white);
+    for (int Pos = 40; Pos <= 380; Pos += 40)
+        for (int I = 40; I <= 280; ++I)
+            Image.setPixel(Pos, I, qRgb(0, 0, 0));
+    for (int Pos = 40; Pos <= 280; Pos += 40)
+        for (int I = 40; I <= 380; ++I)
+            Image.setPixel(I, Pos, qRgb(0, 0, 0));
+    for (int X = 45; X < 375; ++X)
+        Image.setPixel(X, 160 + static_cast<int>(60 * std::sin(X / 40.0)), qRgb(220, 0, 0));
+    ASSERT_TRUE(Image.save(QString::fromStdString(File.string())));
+}
+
+TEST_F(MainWindow, EliminateGridPreviewsThenRemovesTheGridAsOneStep) {
+    const fs::path Chart = Dir / "grid.png";
+    WriteGridChart(Chart);
+    Window->OpenImage(QString::fromStdString(Chart.string()));
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    EXPECT_TRUE(Window->actEditEliminateGrid->isEnabled());
+    const auto Hash = [&] {
+        const QImage& I = Window->pzImage->Image();
+        return QByteArray(reinterpret_cast<const char*>(I.constBits()), I.sizeInBytes());
+    };
+    const QByteArray Before = Hash();
+
+    // Cancel: the preview showed erased pixels in red, and nothing is left changed.
+    bool SawPreview = false;
+    Dialogs.OnEliminateGrid = [&](TfrmEliminateGrid& D) {
+        SawPreview = Window->pzImage->Image().pixel(200, 120) == qRgb(230, 0, 0);
+        EXPECT_TRUE(D.btnOK->isEnabled());
+        EXPECT_NE(D.lblResult->text().indexOf("lines found"), -1) << D.lblResult->text().toStdString();
+        return false;
+    };
+    Window->actEditEliminateGrid->Execute();
+    EXPECT_TRUE(SawPreview);
+    EXPECT_EQ(Hash(), Before);
+    EXPECT_FALSE(Window->App().ImageIsDirty());
+
+    // OK: grid pixels become paper, the curve and the frame stay; one step back and forth.
+    Dialogs.OnEliminateGrid = [](TfrmEliminateGrid&) { return true; };
+    Window->actEditEliminateGrid->Execute();
+    const QImage& Clean = Window->pzImage->Image();
+    EXPECT_EQ(Clean.pixel(200, 120), qRgb(255, 255, 255));
+    EXPECT_EQ(Clean.pixel(40, 200), qRgb(0, 0, 0));
+    EXPECT_EQ(Clean.pixel(100, 160 + static_cast<int>(60 * std::sin(100 / 40.0))), qRgb(220, 0, 0));
+    EXPECT_TRUE(Window->App().ImageIsDirty());
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Eliminate Grid");
+    const QByteArray After = Hash();
+    Window->actEditUndo->Execute();
+    EXPECT_EQ(Hash(), Before);
+    Window->actEditRedo->Execute();
+    EXPECT_EQ(Hash(), After);
+
+    // On the cleaned chart nothing is left to remove: OK stays disabled, nothing is recorded.
+    bool Enabled = true;
+    QString Result;
+    Dialogs.OnEliminateGrid = [&](TfrmEliminateGrid& D) {
+        Enabled = D.btnOK->isEnabled();
+        Result = D.lblResult->text();
+        return true;
+    };
+    Window->actEditEliminateGrid->Execute();
+    EXPECT_FALSE(Enabled);
+    EXPECT_EQ(Result, "No grid lines were found.");
+    EXPECT_EQ(Hash(), After);
+    EXPECT_EQ(Window->actEditUndo->text(), "&Undo Eliminate Grid");
+    EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(MainWindow, ClosingWithChangedDataAsksAndCancelKeepsTheImage) {

@@ -7,6 +7,7 @@
 namespace korvane {
 
 class TfrmCalculationDialog;
+class TfrmEliminateGrid;
 class TfrmLineProperties;
 class TfrmScatterProperties;
 
@@ -17,6 +18,7 @@ public:
     std::function<bool(TfrmLineProperties&)> OnLineProperties;
     std::function<bool(TfrmScatterProperties&)> OnScatterProperties;
     std::function<bool(TfrmCalculationDialog&)> OnCalculation;
+    std::function<bool(TfrmEliminateGrid&)> OnEliminateGrid;
 
     bool RunLinePropertiesDialog(TfrmLineProperties& Dialog) override {
         return OnLineProperties && OnLineProperties(Dialog);
@@ -26,6 +28,9 @@ public:
     }
     bool RunCalculationDialog(TfrmCalculationDialog& Dialog) override {
         return OnCalculation && OnCalculation(Dialog);
+    }
+    bool RunEliminateGridDialog(TfrmEliminateGrid& Dialog) override {
+        return OnEliminateGrid && OnEliminateGrid(Dialog);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "ui/dialogs/CalculationDialog.h"
+#include "ui/dialogs/EliminateGridDialog.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/FormatDialog.h"
 #include "ui/dialogs/PointDialog.h"
@@ -80,6 +81,9 @@ public:
         return Dialog.exec() == QDialog::Accepted;
     }
     bool RunCalculationDialog(TfrmCalculationDialog& Dialog) override {
+        return Dialog.exec() == QDialog::Accepted;
+    }
+    bool RunEliminateGridDialog(TfrmEliminateGrid& Dialog) override {
         return Dialog.exec() == QDialog::Accepted;
     }
 

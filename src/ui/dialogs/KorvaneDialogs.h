@@ -15,6 +15,7 @@ class QWidget;
 namespace korvane {
 
 class TfrmCalculationDialog;
+class TfrmEliminateGrid;
 class TfrmExportData;
 class TfrmLineProperties;
 class TfrmScatterProperties;
@@ -66,6 +67,7 @@ public:
     virtual bool RunLinePropertiesDialog(TfrmLineProperties& Dialog) = 0;
     virtual bool RunScatterPropertiesDialog(TfrmScatterProperties& Dialog) = 0;
     virtual bool RunCalculationDialog(TfrmCalculationDialog& Dialog) = 0;
+    virtual bool RunEliminateGridDialog(TfrmEliminateGrid& Dialog) = 0;
     // Runs the export dialog the caller prepared; true when it ended with "Export".
     virtual bool RunExportDialog(TfrmExportData& Dialog) = 0;
     // A file to write; on OK FileName holds the chosen path.
