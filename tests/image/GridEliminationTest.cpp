@@ -4,7 +4,10 @@
 #include "follower/VectorizerInitialConditions.h"
 #include "support/FollowAsLine.h"
 
+#include <QBuffer>
 #include <QImage>
+#include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -117,6 +120,120 @@ TEST(GridElimination, ThickGridsColouredCurvesAndTheFrameOption) {
         for (int X = 45; X < 375; ++X)
             EXPECT_TRUE(ColourNear(Clean, X, TChart::CurveRow(X), C.Curve)) << X;
     }
+}
+
+// The share of Image's pixels in the rectangle that are still dark (grey below 128).
+double DarkShare(const QImage& Image, const QRect& Area) {
+    int Dark = 0, All = 0;
+    for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
+        for (int X = Area.left(); X <= Area.right(); ++X) {
+            ++All;
+            Dark += qGray(Image.pixel(X, Y)) < 128;
+        }
+    return All ? double(Dark) / All : 0;
+}
+
+TEST(GridElimination, CurvesThroughIntersectionsFlatStretchesAndLabelsStay) {
+    TChart Chart;
+    Chart.Draw();
+    // A diagonal through the grid's intersections, a long flat stretch between two grid rows,
+    // and a label across grid lines, all in the grid's colour; the label is also drawn alone.
+    QImage Label(Chart.Image.size(), QImage::Format_RGB888);
+    Label.fill(Qt::white);
+    for (QImage* Target : {&Chart.Image, &Label}) {
+        QPainter Painter(Target);
+        Painter.setPen(QPen(Qt::black, 1));
+        if (Target == &Chart.Image) {
+            Painter.drawLine(80, 240, 240, 80);
+            Painter.drawLine(250, 100, 370, 100);
+        }
+        // Block letters of short strokes (no fonts in a test without a display).
+        for (int Letter = 0; Letter < 6; ++Letter) {
+            const int X = 266 + Letter * 16;
+            Painter.drawLine(X, 250, X, 262);
+            Painter.drawLine(X, 250, X + 8, 250);
+            // (A stroke that ends exactly on a grid line cannot be told from the line there.)
+            Painter.drawLine(X, 256, X + 5, 256);
+            if (Letter % 2)
+                Painter.drawLine(X + 8, 250, X + 8, 262);
+        }
+    }
+
+    const TGridElimination Found = FindGrid(Chart.Image, TChart::Reference(), {});
+    QImage Clean = Chart.Image;
+    ApplyGridElimination(Clean, Found);
+    EXPECT_EQ(Clean.pixel(300, 200), qRgb(255, 255, 255));
+    for (int X = 81; X < 240; ++X)
+        EXPECT_TRUE(ColourNear(Clean, X, 320 - X, qRgb(0, 0, 0))) << "diagonal at " << X;
+    for (int X = 250; X <= 370; ++X)
+        EXPECT_EQ(Clean.pixel(X, 100), qRgb(0, 0, 0)) << "flat stretch at " << X;
+    int Lost = 0;
+    for (int Y = 0; Y < Label.height(); ++Y)
+        for (int X = 0; X < Label.width(); ++X)
+            Lost += Label.pixel(X, Y) == qRgb(0, 0, 0) && Clean.pixel(X, Y) != qRgb(0, 0, 0);
+    EXPECT_EQ(Lost, 0);
+}
+
+TEST(GridElimination, ATiltedNoisyJpegScanAndADottedGridUnderAColouredCurve) {
+    // A scan: the chart turned by 2 degrees, with noise, through JPEG at quality 80.
+    TChart Chart;
+    Chart.Grid = qRgb(60, 60, 60);
+    Chart.Curve = qRgb(20, 20, 200);
+    Chart.Draw();
+    QImage Turned(Chart.Image.size(), QImage::Format_RGB888);
+    Turned.fill(Qt::white);
+    {
+        QPainter Painter(&Turned);
+        Painter.translate(210, 160);
+        Painter.rotate(2);
+        Painter.translate(-210, -160);
+        Painter.drawImage(0, 0, Chart.Image);
+    }
+    std::uint32_t Seed = 12345;
+    for (int Y = 0; Y < Turned.height(); ++Y)
+        for (int X = 0; X < Turned.width(); ++X) {
+            Seed = Seed * 1664525u + 1013904223u;
+            const int Noise = static_cast<int>(Seed >> 28) - 8;
+            const QRgb P = Turned.pixel(X, Y);
+            Turned.setPixel(X, Y,
+                            qRgb(std::clamp(qRed(P) + Noise, 0, 255),
+                                 std::clamp(qGreen(P) + Noise, 0, 255),
+                                 std::clamp(qBlue(P) + Noise, 0, 255)));
+        }
+    QByteArray Jpeg;
+    QBuffer Buffer(&Jpeg);
+    ASSERT_TRUE(Buffer.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(Turned.save(&Buffer, "JPG", 80));
+    const QImage Scan = QImage::fromData(Jpeg, "JPG").convertToFormat(QImage::Format_RGB888);
+
+    const TGridElimination Found = FindGrid(Scan, std::nullopt, {});
+    EXPECT_NEAR(Found.Tilt, std::tan(2 * M_PI / 180), 0.003);
+    EXPECT_GE(Found.LinesX, 5);
+    EXPECT_GE(Found.LinesY, 7);
+    QImage Clean = Scan;
+    ApplyGridElimination(Clean, Found);
+    // Inside the frame little dark ink remains beyond the curve.
+    EXPECT_LT(DarkShare(Clean, QRect(60, 60, 300, 200)),
+              DarkShare(Scan, QRect(60, 60, 300, 200)) / 2);
+
+    // A dotted grey grid (two pixels on, two off) under a blue curve.
+    TChart Dotted;
+    Dotted.Grid = qRgb(120, 120, 120);
+    Dotted.Curve = qRgb(20, 20, 200);
+    Dotted.Draw();
+    for (int Y = 0; Y < Dotted.Image.height(); ++Y)
+        for (int X = 0; X < Dotted.Image.width(); ++X)
+            if (Dotted.Image.pixel(X, Y) == Dotted.Grid && (X + Y) % 4 >= 2)
+                Dotted.Image.setPixel(X, Y, qRgb(255, 255, 255));
+    const TGridElimination DottedFound = FindGrid(Dotted.Image, TChart::Reference(), {});
+    QImage DottedClean = Dotted.Image;
+    ApplyGridElimination(DottedClean, DottedFound);
+    int GridLeft = 0;
+    for (int X = 60; X < 360; ++X)
+        GridLeft += DottedClean.pixel(X, 120) == Dotted.Grid;
+    EXPECT_LT(GridLeft, 10);
+    for (int X = 45; X < 375; ++X)
+        EXPECT_TRUE(ColourNear(DottedClean, X, TChart::CurveRow(X), Dotted.Curve)) << X;
 }
 
 TEST(GridElimination, AChartWithoutAGridIsLeftAloneAndEveryRunGivesTheSameAnswer) {
