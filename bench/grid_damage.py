@@ -55,6 +55,14 @@ def main():
             before = np.asarray(Image.open(image).convert("RGB")).astype(int)
             after = np.asarray(Image.open(out).convert("RGB")).astype(int) if run.returncode == 0 else before
             (x1, y1), (x2, y2) = axes["first"]["value"], axes["second"]["value"]
+            # The axes as the three reference pixels give them: X along first -> skew, Y across
+            # it (a turned scan is turned back this way).
+            ux, uy = skew[0] - first[0], skew[1] - first[1]
+            length = math.hypot(ux, uy)
+            ux, uy = ux / length, uy / length
+            nx, ny = -uy, ux
+            dx, dy = second[0] - first[0], second[1] - first[1]
+            along, across = dx * ux + dy * uy, dx * nx + dy * ny
             case_points = case_lost = 0
             for curve in truth["curves"]:
                 colour = np.array(curve["color"])
@@ -62,8 +70,10 @@ def main():
                 if start and not (before[start[1], start[0]] == after[start[1], start[0]]).all():
                     starts += 1
                 for x, y in curve.get("truth", []):
-                    col = first[0] + fraction(x, x1, x2, axes["log_x"]) * (second[0] - first[0])
-                    row = first[1] + fraction(y, y1, y2, axes["log_y"]) * (second[1] - first[1])
+                    fx = fraction(x, x1, x2, axes["log_x"]) * along
+                    fy = fraction(y, y1, y2, axes["log_y"]) * across
+                    col = first[0] + fx * ux + fy * nx
+                    row = first[1] + fx * uy + fy * ny
                     c, r = int(round(col - 0.5)), int(round(row - 0.5))
                     box = (slice(max(r - 2, 0), r + 3), slice(max(c - 2, 0), c + 3))
 
