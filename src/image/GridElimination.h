@@ -3,7 +3,6 @@
 #include "core/DoublePoints.h"
 
 #include <QImage>
-#include <QRect>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -38,8 +37,7 @@ struct TGridElimination {
     // The paper colour (R, G, B) of every erased pixel, in the order the pixels are met row by
     // row.
     std::vector<std::uint8_t> Paper;
-    // The pixels that change, and how many.
-    QRect Changed;
+    // How many pixels change, and how many stay although a line runs through them.
     std::int64_t ErasedCount = 0, KeptCount = 0;
     // Lines found along the X direction and along the Y direction, frame lines included.
     int LinesX = 0, LinesY = 0;
