@@ -58,15 +58,9 @@ struct TFollowOptions {
 
 // "fixed:N" or "scientific:N", N from 0 to 18.
 void ParseFormat(const std::string& Text, const std::string& Option, TCoordFormat& Format) {
-    const auto Colon = Text.find(':');
-    const std::string Kind = Text.substr(0, Colon);
-    if (Colon == std::string::npos || (Kind != "fixed" && Kind != "scientific"))
-        throw TUsageError{Option + " expects fixed:N or scientific:N, not '" + Text + "'"};
-    TCoordFormat Scratch;
-    Scratch.FloatingPoint = Kind == "fixed";
-    Scratch.Precision = static_cast<std::int32_t>(
-        ParseInteger(Text.substr(Colon + 1), Option, 0, TCoordFormat::MaxPrecision));
-    Format.Assign(Scratch);
+    if (!Format.FromText(Text))
+        throw TUsageError{Option + " expects fixed:N or scientific:N with N from 0 to " +
+                          std::to_string(TCoordFormat::MaxPrecision) + ", not '" + Text + "'"};
 }
 
 const TFollowerEnhancementOption* EnhancementFlag(const std::string& Flag) {
@@ -264,11 +258,11 @@ int FollowCommand(const std::vector<std::string>& Args) {
 
     TWorkingImage Image = LoadImageFile(O.Image);
     if (O.EliminateGrid) {
-        const TGridElimination Found = FindGrid(
-            Image.Image,
-            GridReferenceOf(O.HaveFirst && O.HaveSkew && O.HaveSecond, O.FirstPixel, O.SkewPixel,
-                            O.SecondPixel),
-            {});
+        const TGridElimination Found =
+            FindGrid(Image.Image,
+                     GridReferenceOf(O.HaveFirst && O.HaveSkew && O.HaveSecond, O.FirstPixel,
+                                     O.SkewPixel, O.SecondPixel),
+                     {});
         ApplyGridElimination(Image.Image, Found);
     }
     if (O.Start.X < 0 || O.Start.Y < 0 || O.Start.X >= Image.Image.width() ||

@@ -206,6 +206,27 @@ std::string TCoordFormat::Format(double Value, char DecimalSeparator) const {
                          : FormatScientific(Value, P, DecimalSeparator);
 }
 
+std::string TCoordFormat::ToText() const {
+    return (FloatingPoint ? "fixed:" : "scientific:") + std::to_string(Precision);
+}
+
+bool TCoordFormat::FromText(const std::string& Text) {
+    const std::size_t Colon = Text.find(':');
+    if (Colon == std::string::npos)
+        return false;
+    const std::string Kind = Text.substr(0, Colon), Digits = Text.substr(Colon + 1);
+    if ((Kind != "fixed" && Kind != "scientific") || Digits.empty() || Digits.size() > 2 ||
+        Digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const int Digits10 = std::stoi(Digits);
+    if (Digits10 > MaxPrecision)
+        return false;
+    FloatingPoint = Kind == "fixed";
+    Precision = Digits10;
+    BuildPattern();
+    return true;
+}
+
 void TCoordFormat::LoadFromStream(TStream& Stream) {
     const bool NewFloatingPoint = ReadBool(Stream);
     const std::int32_t NewPrecision = ReadInt32(Stream);

@@ -32,6 +32,13 @@ public:
     // "INF" and "-INF".
     std::string Format(double Value, char DecimalSeparator = '.') const;
 
+    // The format as a settings file and the command line write it: "fixed:2" (floating point)
+    // or "scientific:3".
+    std::string ToText() const;
+    // Reads such a text, the precision 0..18; false, and the format unchanged, for anything
+    // else.
+    bool FromText(const std::string& Text);
+
     // Record: FloatingPoint (1 byte), Precision (32-bit). A precision outside 0..18 throws.
     void LoadFromStream(TStream& Stream);
     void SaveToStream(TStream& Stream) const;

@@ -19,27 +19,6 @@ bool StorableValue(const std::string& Value) {
            Value.back() != '\t' && Value.find('\0') == std::string::npos;
 }
 
-std::string FormatText(const TCoordFormat& Format) {
-    return (Format.FloatingPoint ? "fixed:" : "scientific:") + std::to_string(Format.Precision);
-}
-
-// "fixed:2" or "scientific:3" into Format; false (Format untouched) for anything else.
-bool ReadFormat(const std::string& Text, TCoordFormat& Format) {
-    const std::size_t Colon = Text.find(':');
-    if (Colon == std::string::npos)
-        return false;
-    const std::string Kind = Text.substr(0, Colon), Digits = Text.substr(Colon + 1);
-    if ((Kind != "fixed" && Kind != "scientific") || Digits.empty() || Digits.size() > 2 ||
-        Digits.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    const int Precision = std::stoi(Digits);
-    if (Precision > TCoordFormat::MaxPrecision)
-        return false;
-    Format.FloatingPoint = Kind == "fixed";
-    Format.Precision = Precision;
-    return true;
-}
-
 } // namespace
 
 TProgramSettings& TProgramSettings::operator=(const TProgramSettings& Other) {
@@ -64,8 +43,8 @@ std::string TProgramSettings::ToText() const {
     if (CopyFullPrecision)
         Text += "CopyFullPrecision=1\n";
     if (HasDefaultFormats)
-        Text += "DefaultXFormat=" + FormatText(DefaultFormats.XFormat) + "\nDefaultYFormat=" +
-                FormatText(DefaultFormats.YFormat) + "\n";
+        Text += "DefaultXFormat=" + DefaultFormats.XFormat.ToText() +
+                "\nDefaultYFormat=" + DefaultFormats.YFormat.ToText() + "\n";
     return Text;
 }
 
@@ -79,13 +58,10 @@ TProgramSettings TProgramSettings::FromText(const std::string& Text) {
         else if (Entry.Key == "CopyFullPrecision")
             Result.CopyFullPrecision = Entry.Value == "1";
         else if (Entry.Key == "DefaultXFormat" || Entry.Key == "DefaultYFormat") {
-            TCoordFormat Format;
-            if (ReadFormat(Entry.Value, Format)) {
-                (Entry.Key == "DefaultXFormat" ? Result.DefaultFormats.XFormat
-                                               : Result.DefaultFormats.YFormat)
-                    .Assign(Format);
+            TCoordFormat& Format = Entry.Key == "DefaultXFormat" ? Result.DefaultFormats.XFormat
+                                                                 : Result.DefaultFormats.YFormat;
+            if (Format.FromText(Entry.Value))
                 Result.HasDefaultFormats = true;
-            }
         }
     return Result;
 }

@@ -110,3 +110,33 @@ TEST(CoordFormat, DamagedRecordsLeaveThePairAsItWas) {
     TCoordFormat F;
     EXPECT_THROW(F.LoadFromStream(Short), EReadError);
 }
+
+TEST(CoordFormat, TextFormRoundTripsAndRefusesAnythingElse) {
+    struct TCase {
+        const char* Text;
+        bool Read;
+        const char* Pattern; // after reading; a text not read leaves scientific:5
+    };
+    const TCase Cases[] = {
+        {"fixed:2", true, "#.00"},
+        {"scientific:18", true, "0.000000000000000000e+00"},
+        {"fixed:0", true, "#."},
+        {"fixed:19", false, "0.00000e+00"},
+        {"fixed:-1", false, "0.00000e+00"},
+        {"fixed:", false, "0.00000e+00"},
+        {"Fixed:2", false, "0.00000e+00"},
+        {"fixed 2", false, "0.00000e+00"},
+        {"scientific:2x", false, "0.00000e+00"},
+        {"", false, "0.00000e+00"},
+    };
+    for (const TCase& C : Cases) {
+        TCoordFormat Start;
+        Start.FloatingPoint = false;
+        Start.Precision = 5;
+        TCoordFormat Format;
+        Format.Assign(Start);
+        EXPECT_EQ(Format.FromText(C.Text), C.Read) << C.Text;
+        EXPECT_EQ(Format.Pattern(), C.Pattern) << C.Text;
+        EXPECT_EQ(Format.ToText(), C.Read ? std::string(C.Text) : "scientific:5") << C.Text;
+    }
+}
