@@ -6,9 +6,11 @@ Runs every functional and non-functional curve of ../shared/bench/cases/*/truth.
 its drag direction, as a user would press and drag), scores each with the benchmark's
 evaluate.py, prints its RESULT lines and a summary. --enhanced follows with enhanced following
 (`korvane-cli follow --enhanced`); --both runs the follower plain and enhanced and
-prints the two summaries. The same settings go to every image.
+prints the two summaries. --grid prints the summaries of both followers on the original
+charts, with the grid eliminated, and with the grid, frame and ticks eliminated. The same
+settings go to every image.
 
-    bench/accuracy.py [--cli PATH] [--cases DIR] [--enhanced | --both] [-- extra follow options]
+    bench/accuracy.py [--cli PATH] [--cases DIR] [--enhanced | --both | --grid] [-- extra follow options]
 """
 import argparse
 import json
@@ -104,11 +106,19 @@ def main():
     mode.add_argument("--enhanced", action="store_true", help="follow with enhanced following")
     mode.add_argument("--both", action="store_true",
                       help="follow plain and enhanced; print both summaries")
+    mode.add_argument("--grid", action="store_true",
+                      help="both followers on the original charts and with the grid eliminated")
     parser.add_argument("extra", nargs="*", help="extra options for korvane-cli follow")
     args = parser.parse_args()
     evaluate = find_evaluator(args.cases)
 
-    if args.both:
+    if args.grid:
+        runs = [(f" follower={name} grid={grid}", follower + options)
+                for grid, options in (("kept", []), ("eliminated", ["--eliminate-grid"]),
+                                      ("eliminated+frame+ticks",
+                                       ["--eliminate-grid", "--frame", "--ticks"]))
+                for name, follower in (("plain", []), ("enhanced", ["--enhanced"]))]
+    elif args.both:
         runs = [(" follower=plain", []), (" follower=enhanced", ["--enhanced"])]
     elif args.enhanced:
         runs = [(" follower=enhanced", ["--enhanced"])]

@@ -43,6 +43,8 @@ struct TFollowOptions {
     bool Pixels = false;
     // The chart's grid is removed (in memory) before the line is followed.
     bool EliminateGrid = false;
+    TGridEliminationOptions Grid;
+    bool HaveGridOption = false;
     TFollowerEnhancements Enhancements;
     std::string Output;
     // Written through a template.
@@ -122,6 +124,13 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
             O.Pixels = true;
         } else if (A == "--eliminate-grid") {
             O.EliminateGrid = true;
+        } else if (A == "--frame") {
+            O.Grid.Frame = O.HaveGridOption = true;
+        } else if (A == "--ticks") {
+            O.Grid.Ticks = O.HaveGridOption = true;
+        } else if (A == "--strength") {
+            O.Grid.Strength = ParseReal(OptionValue(Args, I), A, 1, 3);
+            O.HaveGridOption = true;
         } else if (A == "--enhanced") {
             O.Enhancements.SetEnhancedFollowing(true);
         } else if (const TFollowerEnhancementOption* Option = EnhancementFlag(A)) {
@@ -168,6 +177,8 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
         throw TUsageError{"follow needs --first, --skew and --second (or --pixels)"};
     if (O.HaveDirection && !O.Nonfunctional)
         throw TUsageError{"--direction applies to --kind nonfunctional only"};
+    if (O.HaveGridOption && !O.EliminateGrid)
+        throw TUsageError{"--frame, --ticks and --strength go with --eliminate-grid"};
     if (!O.Save.empty() && (O.Pixels || !O.Template.empty() || !O.Output.empty()))
         throw TUsageError{"--save stores the line: it cannot go with --pixels, --template or -o"};
     if (!O.Save.empty() && !(O.HaveFirst && O.HaveSkew && O.HaveSecond))
@@ -262,7 +273,7 @@ int FollowCommand(const std::vector<std::string>& Args) {
             FindGrid(Image.Image,
                      GridReferenceOf(O.HaveFirst && O.HaveSkew && O.HaveSecond, O.FirstPixel,
                                      O.SkewPixel, O.SecondPixel),
-                     {});
+                     O.Grid);
         ApplyGridElimination(Image.Image, Found);
     }
     if (O.Start.X < 0 || O.Start.Y < 0 || O.Start.X >= Image.Image.width() ||

@@ -28,7 +28,8 @@ Commands:
          --start C,R [--kind functional|nonfunctional] [--direction DX,DY]
          [--color R,G,B] [--tolerance T] [--max-hjump N] [--max-vjump N]
          [--thickness N] [--enhanced] [--subpixel] [--crossings] [--guard]
-         [--fill-gaps] [--eliminate-grid] [--pixels] [-o FILE]
+         [--fill-gaps] [--eliminate-grid [--frame] [--ticks] [--strength S]]
+         [--pixels] [-o FILE]
          [--template NAME [--approximator raw|spline] [--increment D]
           [--x-units TEXT] [--y-units TEXT] [--x-format fixed:N|scientific:N]
           [--y-format fixed:N|scientific:N]]
@@ -45,7 +46,8 @@ Commands:
                                columns of a gap; --enhanced is --subpixel --crossings
                                --guard. --pixels still prints whole pixels.
                                --eliminate-grid removes the chart's grid first (in
-                               memory, as eliminate-grid does).
+                               memory, as eliminate-grid does, with its --frame,
+                               --ticks and --strength).
                                With --template the points become a line that is
                                written through a built-in template ("Comma-separated",
                                "Comma-separated with header", "Tab-separated", "XML",

@@ -411,5 +411,8 @@ TEST(Cli, EliminateGridWritesTheChartWithoutItsGridOrSaysWhy) {
     }
     EXPECT_FALSE(std::filesystem::exists(Dir / "none.png"));
     EXPECT_FALSE(std::filesystem::exists(Dir / "x.png"));
+    const TRun Stray = Cli("follow " + Chart + " --pixels --start 100,100 --frame");
+    EXPECT_EQ(Stray.Status, 2);
+    EXPECT_NE(Stray.Err.find("go with --eliminate-grid"), std::string::npos) << Stray.Err;
     std::filesystem::remove_all(TempDir());
 }
