@@ -46,6 +46,14 @@ TPaper::TPaper(const std::uint8_t* Img, int Width, int Height, int TileSize)
             }
     Rw = Weights(H, Th);
     Cw = Weights(W, Tw);
+    for (int X = 0; X < W; ++X)
+        if (Spans.empty() || Spans.back().I0 != Cw[std::size_t(X)].I0 ||
+            Spans.back().I1 != Cw[std::size_t(X)].I1)
+            Spans.push_back({X, X + 1, Cw[std::size_t(X)].I0, Cw[std::size_t(X)].I1});
+        else
+            Spans.back().X1 = X + 1;
+    for (const TWeight& C : Cw)
+        ColumnWeights.push_back(C.W);
 }
 
 std::vector<TPaper::TWeight> TPaper::Weights(int N, int M) const {
@@ -59,20 +67,37 @@ std::vector<TPaper::TWeight> TPaper::Weights(int N, int M) const {
     return Result;
 }
 
-void TPaper::Row(int Y, std::uint8_t* Out, std::vector<float>& Scratch) const {
+void TPaper::Row(int Y, std::array<std::uint8_t*, 3> Out, std::vector<float>& Scratch) const {
     const TWeight& R = Rw[std::size_t(Y)];
     Scratch.resize(std::size_t(Tw) * 3);
     for (int T = 0; T < Tw * 3; ++T)
         Scratch[std::size_t(T)] = Smooth[std::size_t(R.I0) * Tw * 3 + std::size_t(T)] * (1 - R.W) +
                                   Smooth[std::size_t(R.I1) * Tw * 3 + std::size_t(T)] * R.W;
-    for (int X = 0; X < W; ++X) {
-        const TWeight& C = Cw[std::size_t(X)];
+    // Column by column between tile centres, where the two tiles mixed stay the same: plain
+    // loops over contiguous floats, which the compiler vectorises.
+    const float* Wc = ColumnWeights.data();
+    for (const TSpan& Span : Spans)
         for (int Ch = 0; Ch < 3; ++Ch) {
-            const float V = Scratch[std::size_t(C.I0) * 3 + Ch] * (1 - C.W) +
-                            Scratch[std::size_t(C.I1) * 3 + Ch] * C.W;
-            Out[X * 3 + Ch] = static_cast<std::uint8_t>(std::clamp(V + 0.5f, 0.0f, 255.0f));
+            const float A = Scratch[std::size_t(Span.I0) * 3 + std::size_t(Ch)];
+            const float B = Scratch[std::size_t(Span.I1) * 3 + std::size_t(Ch)];
+            std::uint8_t* O = Out[std::size_t(Ch)];
+            const int X0 = Span.X0, X1 = Span.X1; // (O's stores could alias Span)
+            // Even paper: every column rounds to the same value, unless A + 0.5 lies so close
+            // to a whole number that the mixing's rounding errors could tip it.
+            if (A == B) {
+                const float T = std::min(std::max(A + 0.5f, 0.5f), 255.5f);
+                const float Fraction = T - std::floor(T);
+                if (Fraction > 1e-3f && Fraction < 1 - 1e-3f) {
+                    std::fill(O + X0, O + X1, static_cast<std::uint8_t>(T));
+                    continue;
+                }
+            }
+            for (int X = X0; X < X1; ++X) {
+                const float V = A * (1 - Wc[X]) + B * Wc[X] + 0.5f;
+                O[X] = static_cast<std::uint8_t>(
+                    static_cast<int>(std::min(std::max(V, 0.0f), 255.0f)));
+            }
         }
-    }
 }
 
 void TPaper::At(int X, int Y, std::uint8_t* Out) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -11,8 +12,8 @@ class TPaper {
 public:
     TPaper(const std::uint8_t* Img, int W, int H, int Tile);
 
-    // The paper under row Y, every column (3 bytes each) into Out; Scratch is reused.
-    void Row(int Y, std::uint8_t* Out, std::vector<float>& Scratch) const;
+    // The paper under row Y, every column, one channel into each of Out; Scratch is reused.
+    void Row(int Y, std::array<std::uint8_t*, 3> Out, std::vector<float>& Scratch) const;
     // The paper under one pixel; the same values as Row gives.
     void At(int X, int Y, std::uint8_t* Out) const;
 
@@ -26,6 +27,12 @@ private:
     int W, H, Tile, Tw;
     std::vector<float> Smooth;
     std::vector<TWeight> Rw, Cw;
+    // Runs of columns mixing the same two tiles.
+    struct TSpan {
+        int X0, X1, I0, I1;
+    };
+    std::vector<TSpan> Spans;
+    std::vector<float> ColumnWeights;
 };
 
 } // namespace korvane::grid
