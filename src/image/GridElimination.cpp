@@ -100,9 +100,10 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     const int W = Rgb.width(), H = Rgb.height();
     Result.Width = W;
     Result.Height = H;
-    Result.Mask.assign(std::size_t(W) * H, 0);
-    if (W < 2 || H < 2)
+    if (W < 2 || H < 2) {
+        Result.Mask.assign(std::size_t(W) * H, 0);
         return Result;
+    }
     // The pixels, packed row after row: the image's own memory when its rows have no padding.
     std::vector<std::uint8_t> Packed;
     const std::uint8_t* Img = Rgb.constBits();
@@ -124,16 +125,31 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
         }
         return Sum;
     };
-    std::vector<float> Sample;
+    // The median distance of every 4th pixel of every 4th row from the paper, counted by
+    // squared distance (whole numbers, ordered as the distances are).
+    std::vector<std::uint32_t> Counts(3 * 255 * 255 + 1);
+    std::size_t Sampled = 0;
     for (int Y = 0; Y < H; Y += 4)
         for (int X = 0; X < W; X += 4) {
             std::uint8_t Under[3];
             Paper.At(X, Y, Under);
-            Sample.push_back(
-                std::sqrt(static_cast<float>(Distance2(std::size_t(Y) * W + X, Under))));
+            ++Counts[std::size_t(Distance2(std::size_t(Y) * W + X, Under))];
+            ++Sampled;
         }
+    const auto NthSquare = [&](std::size_t Nth) {
+        std::size_t Seen = 0, D = 0;
+        while (Seen + Counts[D] <= Nth)
+            Seen += Counts[D++];
+        return D;
+    };
+    const auto Root = [](std::size_t D2) {
+        return static_cast<double>(std::sqrt(static_cast<float>(D2)));
+    };
+    const double MedianDistance =
+        Sampled % 2 ? Root(NthSquare(Sampled / 2))
+                    : (Root(NthSquare(Sampled / 2 - 1)) + Root(NthSquare(Sampled / 2))) / 2;
     const double Strength = std::clamp(Options.Strength, 1.0, 3.0);
-    P.InkT = std::max(P.Ink, P.NoiseK * Median(Sample)) / Strength;
+    P.InkT = std::max(P.Ink, P.NoiseK * MedianDistance) / Strength;
     Result.InkThreshold = P.InkT;
     TPixelBuffer Ink(N);
     {
@@ -208,8 +224,10 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
     Result.LinesX = static_cast<int>(Fx.Bands.size());
     Result.LinesY = static_cast<int>(Fy.Bands.size());
 
-    // What each family erases, in image pixels.
-    TPixelBuffer Flags(N);
+    // What each family erases, in image pixels: bits that become the mask at the end (a
+    // buffer less to bring in from the system).
+    TPixelBuffer& Flags = Result.Mask;
+    Flags.assign(N, 0);
     const std::array<std::uint8_t, 2> Erased{ErasedX, ErasedY}, Kept1{KeptX1, KeptY1},
         Kept2{KeptX2, KeptY2};
     for (int Fi = 0; Fi < 2; ++Fi) {
@@ -300,6 +318,7 @@ TGridElimination FindGrid(const QImage& Source, const std::optional<TGridReferen
             const std::size_t I = std::size_t(Y) * W + X;
             const std::uint8_t F = Flags[I];
             const bool Ex = F & ErasedX, Ey = F & ErasedY, Tick = F & OnTick;
+            Result.Mask[I] = 0;
             if (!Ex && !Ey && !Tick)
                 continue;
             const bool Keep = (Ex || Ey) && (!Ex || (F & KeptX2)) && (!Ey || (F & KeptY2)) && !Tick;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DoublePoints.h"
+#include "image/PixelBuffer.h"
 
 #include <QImage>
 #include <cstdint>
@@ -33,7 +34,7 @@ struct TGridElimination {
     static constexpr std::uint8_t Kept = 2;
 
     int Width = 0, Height = 0;
-    std::vector<std::uint8_t> Mask;
+    TPixelBuffer Mask;
     // The paper colour (R, G, B) of every erased pixel, in the order the pixels are met row by
     // row.
     std::vector<std::uint8_t> Paper;
