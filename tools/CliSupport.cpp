@@ -1,6 +1,7 @@
 #include "CliSupport.h"
 
 #include "document/Parameters.h"
+#include "image/ImageFormats.h"
 
 #include <charconv>
 #include <cmath>
@@ -106,6 +107,49 @@ std::string RealText(double Value) {
     const auto [End, Error] =
         std::to_chars(Buffer, Buffer + sizeof Buffer, Value, std::chars_format::general, 17);
     return Error == std::errc() ? std::string(Buffer, End) : std::string("nan");
+}
+
+bool TPdfOptions::Parse(const std::vector<std::string>& Args, std::size_t& I) {
+    const std::string& A = Args[I];
+    if (A == "--page") {
+        Spec.Page = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 999999));
+    } else if (A == "--dpi") {
+        Spec.Dpi = static_cast<int>(
+            ParseInteger(OptionValue(Args, I), A, TPdfPageSpec::MinDpi, TPdfPageSpec::MaxDpi));
+    } else if (A == "--crop") {
+        const std::string& Text = OptionValue(Args, I);
+        long V[4];
+        std::size_t From = 0;
+        for (int K = 0; K < 4; ++K) {
+            const std::size_t Comma = K < 3 ? Text.find(',', From) : Text.size();
+            if (Comma == std::string::npos)
+                throw TUsageError{"--crop expects X,Y,W,H in points, not '" + Text + "'"};
+            V[K] = ParseInteger(Text.substr(From, Comma - From), A, K < 2 ? 0 : 1, 999999);
+            From = Comma + 1;
+        }
+        Spec.Crop = TPdfCrop{int(V[0]), int(V[1]), int(V[2]), int(V[3])};
+    } else if (A == "--password") {
+        Password = OptionValue(Args, I);
+    } else {
+        return false;
+    }
+    Given = true;
+    return true;
+}
+
+TWorkingImage LoadImage(const std::string& File, const TPdfOptions& Pdf) {
+    if (!IsPdfFile(File)) {
+        if (Pdf.Given)
+            throw TUsageError{"--page, --dpi, --crop and --password are for PDF files"};
+        return LoadImageFile(File);
+    }
+    const TPdfDocument Document = TPdfDocument::Open(File, Pdf.Password);
+    return Document.Render(Pdf.Spec);
+}
+
+std::string WorkName(const std::string& File, const TPdfOptions& Pdf) {
+    const std::string Path = AbsolutePath(File);
+    return IsPdfFile(File) ? PdfPageName(Path, Pdf.Spec) : Path;
 }
 
 } // namespace korvane::cli

@@ -4,6 +4,8 @@
 
 #include "core/DoublePoints.h"
 #include "image/GridElimination.h"
+#include "image/ImageModel.h"
+#include "image/PdfDocument.h"
 
 #include <optional>
 #include <string>
@@ -38,6 +40,20 @@ std::string SettingsFolder();
 void SetSettingsFolder(const std::string& Folder);
 // Path made absolute (as a file dialog gives it), without resolving links.
 std::string AbsolutePath(const std::string& Path);
+
+// --page N, --dpi D, --crop X,Y,W,H and --password P: which page of a PDF is the image.
+struct TPdfOptions {
+    TPdfPageSpec Spec;
+    std::string Password;
+    bool Given = false;
+    // Takes Args[I] (and its value) when it is one of the options above.
+    bool Parse(const std::vector<std::string>& Args, std::size_t& I);
+};
+// The image of a file: a PDF's page as Pdf chooses (the first at 300 dpi by default), any
+// other image as it is; the PDF options with another image are a usage error.
+TWorkingImage LoadImage(const std::string& File, const TPdfOptions& Pdf);
+// The name the program keeps the work under: the absolute path, for a PDF with its page.
+std::string WorkName(const std::string& File, const TPdfOptions& Pdf);
 
 int FollowCommand(const std::vector<std::string>& Args);
 int ParCommand(const std::vector<std::string>& Args);

@@ -45,6 +45,7 @@ struct TFollowOptions {
     bool EliminateGrid = false;
     TGridEliminationOptions Grid;
     bool HaveGridOption = false;
+    TPdfOptions Pdf;
     TFollowerEnhancements Enhancements;
     std::string Output;
     // Written through a template.
@@ -122,6 +123,7 @@ TFollowOptions Parse(const std::vector<std::string>& Args) {
             O.ThicknessTolerance = static_cast<int>(ParseInteger(OptionValue(Args, I), A, 1, 300));
         } else if (A == "--pixels") {
             O.Pixels = true;
+        } else if (O.Pdf.Parse(Args, I)) { // --page, --dpi, --crop, --password
         } else if (A == "--eliminate-grid") {
             O.EliminateGrid = true;
         } else if (A == "--frame") {
@@ -207,7 +209,7 @@ void SaveLine(const TFollowOptions& O, const TScaleSystem& Scale, std::unique_pt
     TPanelScale PanelScale;
     TStoredScroller Scroller;
     TPanelScaleRecord Panel(PanelScale, Scroller);
-    App.OpenFile(AbsolutePath(O.Image), Panel);
+    App.OpenFile(WorkName(O.Image, O.Pdf), Panel);
     PanelScale.SetScaleSystems(Scale, Scale);
     App.InsertDigitization(std::move(Line), App.Count());
     App.SetFileIsDirty(true);
@@ -267,7 +269,7 @@ int FollowCommand(const std::vector<std::string>& Args) {
         Scale.Define(O.FirstPixel, O.SkewPixel, O.SecondPixel, O.FirstValue, O.SecondValue, O.LogX,
                      O.LogY);
 
-    TWorkingImage Image = LoadImageFile(O.Image);
+    TWorkingImage Image = LoadImage(O.Image, O.Pdf);
     if (O.EliminateGrid) {
         const TGridElimination Found =
             FindGrid(Image.Image,

@@ -19,12 +19,16 @@ namespace {
 const char* const Usage = R"(Usage: korvane-cli [--settings-dir DIR] COMMAND [ARGUMENTS]
 
 Commands:
-  info FILE                    Show the image's format, size and pixel format.
+  info FILE [--password P] [--dpi D]
+                               Show the image's format, size and pixel format; for a PDF
+                               its pages with their sizes (and pixels at D, default 300).
   convert FILE OUT.ppm         Write the working image (24-bit) as a binary PPM file.
+  convert FILE [PDF options] -o OUT.png
+                               The same as PNG (BMP or PPM by the name).
   scan [--device NAME] OUT.ppm Scan one page (the first scanner unless NAME is given)
                                and write it as a binary PPM file.
   formats                      List the image formats Korvane opens.
-  follow IMAGE --first C,R=X,Y --skew C,R --second C,R=X,Y [--log-x] [--log-y]
+  follow IMAGE [PDF options] --first C,R=X,Y --skew C,R --second C,R=X,Y [--log-x] [--log-y]
          --start C,R [--kind functional|nonfunctional] [--direction DX,DY]
          [--color R,G,B] [--tolerance T] [--max-hjump N] [--max-vjump N]
          [--thickness N] [--enhanced] [--subpixel] [--crossings] [--guard]
@@ -74,6 +78,15 @@ Commands:
                                template (default "Comma-separated"; the templates saved
                                with the program's settings are offered too).
 
+PDF options (a PDF's page is the image; PDF files only):
+  --page N                     The page, from 1 (default 1).
+  --dpi D                      The resolution, 72 to 1200 dots per inch (default 300).
+  --crop X,Y,W,H               Only this part of the page, in points (1/72 inch) from the
+                               page's top left corner.
+  --password P                 The password of an encrypted PDF.
+  par and export name a PDF's page as the program keeps it: "FILE.pdf#page=N;dpi=D"
+  (and ";crop=X,Y,W,H").
+
 Options:
   --settings-dir DIR           Where "Korvane5.app" and the folder "par" are (default:
                                the program's folder when writable, else
@@ -95,10 +108,33 @@ void WritePPM(const QImage& Image, const std::string& FileName) {
 }
 
 int Info(const std::vector<std::string>& Args) {
-    if (Args.size() != 1)
+    std::string File;
+    korvane::cli::TPdfOptions Pdf;
+    for (std::size_t I = 0; I < Args.size(); ++I) {
+        if (Pdf.Parse(Args, I))
+            continue;
+        if (!File.empty() || Args[I].rfind("--", 0) == 0)
+            throw TUsageError{"unexpected argument '" + Args[I] + "'"};
+        File = Args[I];
+    }
+    if (File.empty())
         throw TUsageError{"info takes one FILE"};
-    const TImageFormat& Format = TImageFormatRegistry::ForFile(Args[0]);
-    const TWorkingImage Image = LoadImageFile(Args[0]);
+    if (IsPdfFile(File)) {
+        const TPdfDocument Document = TPdfDocument::Open(File, Pdf.Password);
+        std::printf("format: PDF\ndescription: PDF Documents\npages: %d\n", Document.PageCount());
+        for (int Page = 1; Page <= Document.PageCount(); ++Page) {
+            const QSizeF Size = Document.PageSize(Page);
+            const QSize Pixels = Document.RenderSize({Page, Pdf.Spec.Dpi, std::nullopt});
+            std::printf("page %d: %.2f x %.2f pt (%.1f x %.1f mm), %d x %d pixels at %d dpi\n",
+                        Page, Size.width(), Size.height(), Size.width() * 25.4 / 72,
+                        Size.height() * 25.4 / 72, Pixels.width(), Pixels.height(), Pdf.Spec.Dpi);
+        }
+        return 0;
+    }
+    if (Pdf.Given)
+        throw TUsageError{"--page, --dpi, --crop and --password are for PDF files"};
+    const TImageFormat& Format = TImageFormatRegistry::ForFile(File);
+    const TWorkingImage Image = LoadImageFile(File);
     std::printf("format: %s\ndescription: %s\nwidth: %d\nheight: %d\npixel format: %s\n",
                 Format.Extension.c_str(), Format.Description.c_str(), Image.Image.width(),
                 Image.Image.height(), PixelFormatName(Image.PixelFormat));
@@ -106,9 +142,32 @@ int Info(const std::vector<std::string>& Args) {
 }
 
 int Convert(const std::vector<std::string>& Args) {
-    if (Args.size() != 2)
-        throw TUsageError{"convert takes FILE and OUT.ppm"};
-    WritePPM(LoadImageFile(Args[0]).Image, Args[1]);
+    std::vector<std::string> Files;
+    std::string Output;
+    korvane::cli::TPdfOptions Pdf;
+    for (std::size_t I = 0; I < Args.size(); ++I) {
+        if (Pdf.Parse(Args, I))
+            continue;
+        if (Args[I] == "-o")
+            Output = korvane::cli::OptionValue(Args, I);
+        else if (Args[I].rfind("--", 0) == 0)
+            throw TUsageError{"unexpected argument '" + Args[I] + "'"};
+        else
+            Files.push_back(Args[I]);
+    }
+    // "convert FILE OUT.ppm" writes PPM; "convert FILE -o OUT" PNG, or BMP or PPM by the name.
+    const bool Ppm = Output.empty();
+    if (Ppm && Files.size() == 2) {
+        Output = Files.back();
+        Files.pop_back();
+    }
+    if (Files.size() != 1 || Output.empty())
+        throw TUsageError{"convert takes FILE and OUT.ppm (or -o OUT.png)"};
+    const TWorkingImage Image = korvane::cli::LoadImage(Files.front(), Pdf);
+    if (Ppm)
+        WritePPM(Image.Image, Output);
+    else
+        SaveImageFile(Image.Image, Output);
     return 0;
 }
 

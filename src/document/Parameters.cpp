@@ -8,7 +8,9 @@
 #include "document/RecentFiles.h"
 #include "follower/Vectorizers.h"
 #include "image/PanelScale.h"
+#include "image/PdfDocument.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -72,6 +74,23 @@ std::string DefaultParameterFolder(const std::string& ProgramFolder) {
 }
 
 std::string ImageParameterFileName(const std::string& ImageFileName) {
+    // A page of a PDF: the document's content, the page, the resolution and the crop, so
+    // that the same page found under another name, or moved, brings its work back.
+    if (const auto Page = ParsePdfPageName(ImageFileName)) {
+        QFile File(QString::fromStdString(Page->first));
+        if (File.open(QIODevice::ReadOnly)) {
+            TRipeMD160 Content;
+            char Buffer[1 << 16];
+            qint64 Got;
+            while ((Got = File.read(Buffer, sizeof Buffer)) > 0)
+                Content.Update(Buffer, static_cast<std::size_t>(Got));
+            if (Got == 0) {
+                const std::string Key =
+                    "pdf:" + DigestToHex(Content.Final()) + PdfPageName("", Page->second);
+                return DigestToHex(RipeMD160(Key)) + ".par";
+            }
+        }
+    }
     std::string Lowered = ImageFileName;
     for (char& C : Lowered)
         if (C >= 'A' && C <= 'Z')

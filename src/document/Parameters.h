@@ -51,7 +51,8 @@ std::string DefaultParameterFolder(const std::string& ProgramFolder);
 
 // The per-image parameter file's name for an image path: the RIPEMD-160 digest of the
 // path's bytes with only the letters A to Z lowered, as 40 lower-case hexadecimal digits,
-// followed by ".par".
+// followed by ".par". A PDF page name (PdfPageName) is keyed by the PDF's content instead:
+// the digest of "pdf:", the content's digest and the name's page suffix.
 std::string ImageParameterFileName(const std::string& ImageFileName);
 
 // ---- line follower settings ----

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/Streams.h"
+#include "image/PdfDocument.h"
 
 #include <QString>
 #include <sys/stat.h>
@@ -37,7 +38,7 @@ std::int32_t TRecentFilesList::IndexOf(const std::string& Path) const {
 }
 
 void TRecentFilesList::Add(const std::string& Path) {
-    if (!FileExists(Path))
+    if (!FileExists(SourceFileOf(Path)))
         return;
     const std::int32_t Index = IndexOf(Path);
     if (Index >= 0) {
@@ -87,7 +88,7 @@ void TRecentFilesList::LoadFromStream(TStream& Stream) {
     std::vector<std::string> Kept;
     for (std::int32_t I = 0; I < N; ++I) {
         std::string Path = StringFromStream(Stream);
-        if (FileExists(Path))
+        if (FileExists(SourceFileOf(Path)))
             Kept.push_back(std::move(Path));
     }
     FFiles = std::move(Kept);

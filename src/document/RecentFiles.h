@@ -15,7 +15,8 @@ class TStream;
 bool FileExists(const std::string& FileName);
 
 // The image files most recently opened, most recent first, at most Capacity of them.
-// Paths are compared without regard to letter case.
+// Paths are compared without regard to letter case. A page of a PDF is listed by its page
+// name (PdfPageName), which lives as long as its PDF does.
 //
 // Record: Capacity (32-bit), the count N (32-bit), then N paths (StringToStream).
 class TRecentFilesList : public TPersistent {

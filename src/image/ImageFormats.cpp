@@ -1,9 +1,11 @@
 #include "image/ImageFormats.h"
 
+#include "image/PdfDocument.h"
 #include "image/readers/Readers.h"
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace korvane {
 
@@ -121,10 +123,19 @@ std::string TImageFormatRegistry::DialogFilter() {
             Patterns += " *." + Lower(List[J].Extension);
         Each += ";;" + List[I].Description + " (" + Patterns + ")";
     }
-    return "All images (" + All + ")" + Each + ";;All files (*)";
+    // PDF pages open through the page dialog, not through a reader of the list.
+    return "All images (" + All + " *.pdf)" + Each + ";;PDF Documents (*.pdf);;All files (*)";
 }
 
 TWorkingImage LoadImageFile(const std::string& FileName) {
+    // A page of a PDF: by its page name, or the first page at the usual resolution.
+    std::error_code Error;
+    if (!std::filesystem::is_regular_file(FileName, Error)) {
+        if (const auto Page = ParsePdfPageName(FileName))
+            return TPdfDocument::Open(Page->first).Render(Page->second);
+    } else if (IsPdfFile(FileName)) {
+        return TPdfDocument::Open(FileName).Render(TPdfPageSpec{});
+    }
     // Opening names the file in its own messages.
     TByteReader Input(FileName, {});
     TWorkingImage Result;

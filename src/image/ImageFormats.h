@@ -41,7 +41,8 @@ public:
 
 // Reads an image file into the working image. The reader is chosen by the file's content
 // (a JPEG saved as ".png" opens as the JPEG it is), by its extension when the content has no
-// signature. Throws EImageError whose message names the file.
+// signature. A PDF renders its first page at 300 dpi; a PDF page name (PdfPageName) renders
+// that page. Throws EImageError whose message names the file.
 TWorkingImage LoadImageFile(const std::string& FileName);
 
 } // namespace korvane
