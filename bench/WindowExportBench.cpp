@@ -58,6 +58,8 @@ public:
     bool AskOpenFileName(const QString&, const QString&, const QString&, QString&) override {
         return false;
     }
+    bool RunPdfPageDialog(TfrmPdfPage&) override { return false; }
+    bool AskPassword(const QString&, bool, QString&) override { return false; }
 };
 
 } // namespace

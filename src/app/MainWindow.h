@@ -3,6 +3,7 @@
 #include "document/Digitizations.h"
 #include "document/EnhancementSettings.h"
 #include "document/Parameters.h"
+#include "image/ImageModel.h"
 #include "image/PanZoomView.h"
 #include "interaction/ApplicationCommands.h"
 #include "interaction/ApplicationModes.h"
@@ -60,6 +61,7 @@ public:
 
     // Opens an image file as the user would: closes the open image first (with its
     // questions); errors are shown as "Error opening file: " and the message.
+    // Opens an image file, or a page of a PDF (asking which, unless FileName is a page name).
     void OpenImage(const QString& FileName);
     // Runs the close-image procedure; answers whether no image is open afterwards.
     bool CloseImage();
@@ -86,8 +88,7 @@ public:
     TAction *actEditUndo = nullptr, *actEditRedo = nullptr,
             *actEditDefineCoordinateSystem = nullptr, *actEditUnits = nullptr,
             *actEditFormats = nullptr, *actEditPaint = nullptr, *actEditEliminateGrid = nullptr,
-            *actEditPreferences = nullptr,
-            *actEditPasteImage = nullptr;
+            *actEditPreferences = nullptr, *actEditPasteImage = nullptr;
     TAction *actViewZoomToArea = nullptr, *actViewActualSize = nullptr, *actViewZoomIn = nullptr,
             *actViewZoomOut = nullptr, *actViewZoomToFit = nullptr, *actViewMagnifier = nullptr,
             *actViewSeparateWindow = nullptr, *actViewShowGuide = nullptr,
@@ -165,6 +166,9 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    // A page of the PDF Name (or the page Name names) into Image, Name becoming the page's
+    // name; false when the user cancelled. Throws EImageError.
+    bool ReadPdfPage(std::string& Name, TWorkingImage& Image);
     void CreateActions();
     void ConnectActions();
     void CreateMenus();

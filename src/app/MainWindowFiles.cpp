@@ -4,12 +4,14 @@
 #include "document/RecentFiles.h"
 #include "image/ImageFormats.h"
 #include "image/PanelScale.h"
+#include "image/PdfDocument.h"
 #include "image/Scanner.h"
 #include "interaction/ApplicationParameters.h"
 #include "ui/common/Guarded.h"
 #include "ui/common/HelpUtils.h"
 #include "ui/common/SupportWidgets.h"
 #include "ui/data/DigitizationDataViews.h"
+#include "ui/dialogs/PdfPageDialog.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
@@ -29,13 +31,54 @@ namespace korvane {
 // The main window's image files: opening, closing, saving the working image and acquiring
 // from a scanner.
 
+bool TfrmMain::ReadPdfPage(std::string& Name, TWorkingImage& Image) {
+    // A page name (from the recent files) opens its page at once; a PDF asks which page.
+    std::optional<std::pair<std::string, TPdfPageSpec>> Page;
+    if (!FileExists(Name))
+        Page = ParsePdfPageName(Name);
+    const std::string File = Page ? Page->first : Name;
+    std::optional<TPdfDocument> Document;
+    QString Password;
+    bool Retry = false;
+    while (!Document) {
+        try {
+            TWaitCursor Wait;
+            Document.emplace(TPdfDocument::Open(File, Password.toStdString()));
+        } catch (const EPdfPassword& Error) {
+            if (!FDialogs->AskPassword(QString::fromStdString(File), Retry, Password))
+                return false;
+            Retry = true;
+        }
+    }
+    TPdfPageSpec Spec;
+    if (Page) {
+        Spec = Page->second;
+    } else {
+        TfrmPdfPage Dialog(*Document, this);
+        if (!FDialogs->RunPdfPageDialog(Dialog))
+            return false;
+        Spec = Dialog.Spec();
+    }
+    std::optional<TWorkingImage> Rendered = RenderPdfPageWithProgress(this, *Document, Spec);
+    if (!Rendered)
+        return false;
+    Image = std::move(*Rendered);
+    Name = PdfPageName(File, Spec);
+    return true;
+}
+
 void TfrmMain::OpenImage(const QString& FileName) {
-    const std::string Name = FileName.toStdString();
+    std::string Name = FileName.toStdString();
     // The new file is read first: one that cannot be read leaves the open image as it is.
     TWorkingImage Image;
     try {
-        TWaitCursor Wait;
-        Image = LoadImageFile(Name);
+        if (IsPdfFile(Name) || (!FileExists(Name) && ParsePdfPageName(Name))) {
+            if (!ReadPdfPage(Name, Image))
+                return;
+        } else {
+            TWaitCursor Wait;
+            Image = LoadImageFile(Name);
+        }
     } catch (const std::exception& Error) {
         FApp->Prompter().Ask(EMessageKind::Error,
                              std::string("Error opening file: ") + Error.what(), mbOK);
@@ -129,7 +172,7 @@ void TfrmMain::FileClosed() {
 std::string MainWindowCaption(const std::string& Title, const std::string& File) {
     if (File.empty())
         return Title;
-    return std::filesystem::path(File).filename().string() + " - " + Title;
+    return DisplayNameOf(File) + " - " + Title;
 }
 
 } // namespace korvane

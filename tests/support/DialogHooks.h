@@ -9,6 +9,7 @@ namespace korvane {
 class TfrmCalculationDialog;
 class TfrmEliminateGrid;
 class TfrmLineProperties;
+class TfrmPdfPage;
 class TfrmScatterProperties;
 
 // The data-set dialogs of the test doubles: each is run by the test's own function, which
@@ -19,6 +20,8 @@ public:
     std::function<bool(TfrmScatterProperties&)> OnScatterProperties;
     std::function<bool(TfrmCalculationDialog&)> OnCalculation;
     std::function<bool(TfrmEliminateGrid&)> OnEliminateGrid;
+    std::function<bool(TfrmPdfPage&)> OnPdfPage;
+    std::function<bool(const QString& FileName, bool Retry, QString& Password)> OnPassword;
 
     bool RunLinePropertiesDialog(TfrmLineProperties& Dialog) override {
         return OnLineProperties && OnLineProperties(Dialog);
@@ -31,6 +34,10 @@ public:
     }
     bool RunEliminateGridDialog(TfrmEliminateGrid& Dialog) override {
         return OnEliminateGrid && OnEliminateGrid(Dialog);
+    }
+    bool RunPdfPageDialog(TfrmPdfPage& Dialog) override { return OnPdfPage && OnPdfPage(Dialog); }
+    bool AskPassword(const QString& FileName, bool Retry, QString& Password) override {
+        return OnPassword && OnPassword(FileName, Retry, Password);
     }
 };
 

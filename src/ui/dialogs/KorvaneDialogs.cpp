@@ -5,6 +5,7 @@
 #include "ui/dialogs/EliminateGridDialog.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/FormatDialog.h"
+#include "ui/dialogs/PdfPageDialog.h"
 #include "ui/dialogs/PointDialog.h"
 #include "ui/dialogs/PreferencesDialog.h"
 #include "ui/dialogs/PropertiesDialogs.h"
@@ -13,6 +14,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 
 namespace korvane {
 
@@ -111,6 +115,23 @@ public:
         if (Name.isEmpty())
             return false;
         FileName = Name;
+        return true;
+    }
+    bool RunPdfPageDialog(TfrmPdfPage& Dialog) override {
+        return Dialog.exec() == QDialog::Accepted;
+    }
+    bool AskPassword(const QString& FileName, bool Retry, QString& Password) override {
+        const QString Name = QFileInfo(FileName).fileName();
+        const QString Prompt =
+            Retry ? QStringLiteral("The password is not correct. Password for \"%1\":").arg(Name)
+                  : QStringLiteral("\"%1\" is protected by a password. Password:").arg(Name);
+        bool OK = false;
+        const QString Text =
+            QInputDialog::getText(QApplication::activeWindow(), QStringLiteral("Open PDF Page"),
+                                  Prompt, QLineEdit::Password, {}, &OK);
+        if (!OK)
+            return false;
+        Password = Text;
         return true;
     }
 };

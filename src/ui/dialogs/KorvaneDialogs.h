@@ -18,6 +18,7 @@ class TfrmCalculationDialog;
 class TfrmEliminateGrid;
 class TfrmExportData;
 class TfrmLineProperties;
+class TfrmPdfPage;
 class TfrmScatterProperties;
 
 // The real values typed for a scale point.
@@ -76,6 +77,11 @@ public:
     // FileName holds the chosen path.
     virtual bool AskOpenFileName(const QString& Caption, const QString& Filters,
                                  const QString& Folder, QString& FileName) = 0;
+    // Runs the page dialog of a PDF the caller prepared; true when it ended with OK.
+    virtual bool RunPdfPageDialog(TfrmPdfPage& Dialog) = 0;
+    // The password of an encrypted PDF (Retry: the one given was wrong); on OK Password holds
+    // it.
+    virtual bool AskPassword(const QString& FileName, bool Retry, QString& Password) = 0;
 };
 
 // The real modal dialogs, parented to the active window.
