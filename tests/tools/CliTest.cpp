@@ -1,6 +1,10 @@
+#include "image/ImageModel.h"
 #include "image/readers/CorpusSupport.h"
 
 #include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -367,17 +371,17 @@ TEST(CliDocument, SavedLinesAreStoredWorkThatParAndExportRead) {
 }
 
 TEST(Cli, EliminateGridWritesTheChartWithoutItsGridOrSaysWhy) {
-    const std::filesystem::path Case =
-        std::filesystem::path(KORVANE_SHARED_DIR) / "bench" / "cases" / "p07_black_grid_same_colour";
+    const std::filesystem::path Case = std::filesystem::path(KORVANE_SHARED_DIR) / "bench" /
+                                       "cases" / "p07_black_grid_same_colour";
     if (!std::filesystem::exists(Case))
         GTEST_SKIP() << "no bench charts";
     const std::string Chart = (Case / "p07_black_grid_same_colour.png").string();
     const auto Dir = TempDir() / "grid";
     std::filesystem::create_directories(Dir);
     const auto Out = Dir / "clean.png";
-    const TRun Done = Cli("eliminate-grid " + Chart +
-                          " --first 70,530 --skew 770,530 --second 770,30 --stats -o " +
-                          Out.string());
+    const TRun Done =
+        Cli("eliminate-grid " + Chart +
+            " --first 70,530 --skew 770,530 --second 770,30 --stats -o " + Out.string());
     ASSERT_EQ(Done.Status, 0) << Done.Err;
     EXPECT_NE(Done.Out.find("lines along X: 11"), std::string::npos) << Done.Out;
     const QImage Clean(QString::fromStdString(Out.string()));
@@ -414,5 +418,74 @@ TEST(Cli, EliminateGridWritesTheChartWithoutItsGridOrSaysWhy) {
     const TRun Stray = Cli("follow " + Chart + " --pixels --start 100,100 --frame");
     EXPECT_EQ(Stray.Status, 2);
     EXPECT_NE(Stray.Err.find("go with --eliminate-grid"), std::string::npos) << Stray.Err;
+    std::filesystem::remove_all(TempDir());
+}
+
+TEST(Cli, PdfPagesAreListedConvertedAndFollowed) {
+    korvane::EnsureGuiApplication();
+    const auto Dir = TempDir() / "pdf";
+    std::filesystem::create_directories(Dir);
+    const std::string Pdf = (Dir / "chart.pdf").string();
+    {
+        // Page 1 is blank; page 2 (400 x 300 pt) has a black line from (50, 250) to (350, 50).
+        QPdfWriter Writer(QString::fromStdString(Pdf));
+        Writer.setResolution(72);
+        Writer.setPageMargins({0, 0, 0, 0});
+        Writer.setPageSize(QPageSize(QSizeF(200, 100), QPageSize::Point));
+        QPainter Painter(&Writer);
+        Writer.setPageSize(QPageSize(QSizeF(400, 300), QPageSize::Point));
+        Writer.newPage();
+        Painter.setPen(QPen(Qt::black, 1.5));
+        Painter.drawLine(QPointF(50, 250), QPointF(350, 50));
+    }
+    const TRun Info = Cli("info " + Pdf + " --dpi 144");
+    ASSERT_EQ(Info.Status, 0) << Info.Err;
+    EXPECT_NE(Info.Out.find("pages: 2"), std::string::npos) << Info.Out;
+    EXPECT_NE(Info.Out.find("page 2: 400.00 x 300.00 pt (141.1 x 105.8 mm), 800 x 600 pixels "
+                            "at 144 dpi"),
+              std::string::npos)
+        << Info.Out;
+
+    const auto Png = Dir / "part.png";
+    ASSERT_EQ(Cli("convert " + Pdf + " --page 2 --dpi 144 --crop 40,40,320,220 -o " + Png.string())
+                  .Status,
+              0);
+    const QImage Part(QString::fromStdString(Png.string()));
+    EXPECT_EQ(Part.size(), QSize(640, 440));
+    EXPECT_EQ(Part.pixel(20, 420) & 0xffffff, 0u); // the line's end at (50, 250) pt
+    EXPECT_EQ(Part.pixel(620, 420) & 0xffffff, 0xffffffu);
+
+    // Followed on the rendered page (144 dpi), where the line runs from (100, 500) to
+    // (700, 100) pixels: from the start to the line's right end.
+    const TRun Follow = Cli("follow " + Pdf + " --page 2 --dpi 144 --pixels --start 400,300");
+    ASSERT_EQ(Follow.Status, 0) << Follow.Err;
+    EXPECT_EQ(Follow.Out.rfind("400,299\n", 0), 0u) << Follow.Out.substr(0, 40);
+    EXPECT_NE(Follow.Out.find("\n700,99\n"), std::string::npos);
+
+    struct TCase {
+        std::string Arguments;
+        int Status;
+        const char* Message;
+    } Cases[] = {
+        {"convert " + Pdf + " --page 3 -o " + (Dir / "x.png").string(), 1, "has no page 3"},
+        {"convert " + Pdf + " --dpi 2400 -o " + (Dir / "x.png").string(), 2, "--dpi"},
+        {"convert " + Pdf + " --crop 1,2,3 -o " + (Dir / "x.png").string(), 2, "X,Y,W,H"},
+        {"convert " + Png.string() + " --page 2 -o " + (Dir / "x.png").string(), 2,
+         "are for PDF files"},
+    };
+    for (const TCase& C : Cases) {
+        const TRun Run = Cli(C.Arguments);
+        EXPECT_EQ(Run.Status, C.Status) << C.Arguments;
+        EXPECT_NE(Run.Err.find(C.Message), std::string::npos) << Run.Err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Dir / "x.png"));
+
+    const auto Locked = std::filesystem::path(KORVANE_TEST_DATA_DIR) / "pdf" / "encrypted_user.pdf";
+    if (std::filesystem::exists(Locked)) {
+        const TRun Refused = Cli("info " + Locked.string());
+        EXPECT_EQ(Refused.Status, 1);
+        EXPECT_NE(Refused.Err.find("is protected by a password"), std::string::npos);
+        EXPECT_EQ(Cli("info " + Locked.string() + " --password secret").Status, 0);
+    }
     std::filesystem::remove_all(TempDir());
 }
