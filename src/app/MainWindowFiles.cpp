@@ -109,10 +109,11 @@ bool TfrmMain::CloseImage() {
 void TfrmMain::SaveImageAs() {
     if (!pzImage->HasImage())
         return;
-    QString Suggested = QString::fromStdString(FApp->FileParameters().ImageFileName());
-    if (!Suggested.isEmpty())
-        Suggested =
-            QFileInfo(Suggested).path() + "/" + QFileInfo(Suggested).completeBaseName() + ".png";
+    const std::string Image = FApp->FileParameters().ImageFileName();
+    QString Suggested;
+    if (!Image.empty())
+        Suggested = QFileInfo(QString::fromStdString(SourceFileOf(Image))).path() + "/" +
+                    QString::fromStdString(BaseNameOf(Image)) + ".png";
     const QString Name =
         QFileDialog::getSaveFileName(this, "Save Image As", Suggested,
                                      "PNG image (*.png);;BMP image (*.bmp);;PPM image (*.ppm)");

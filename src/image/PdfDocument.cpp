@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <poppler/qt6/poppler-qt6.h>
 #include <regex>
@@ -273,6 +274,13 @@ std::string DisplayNameOf(const std::string& Name) {
     const std::size_t Slash = File.rfind('/');
     const std::string Base = Slash == std::string::npos ? File : File.substr(Slash + 1);
     return Page ? Base + ", page " + std::to_string(Page->second.Page) : Base;
+}
+
+std::string BaseNameOf(const std::string& Name) {
+    const auto Page = ParsePdfPageName(Name);
+    const std::filesystem::path File = Page ? Page->first : Name;
+    const std::string Stem = File.stem().string();
+    return Page ? Stem + " page " + std::to_string(Page->second.Page) : Stem;
 }
 
 } // namespace korvane

@@ -117,5 +117,8 @@ std::optional<std::pair<std::string, TPdfPageSpec>> ParsePdfPageName(const std::
 std::string SourceFileOf(const std::string& Name);
 // "paper.pdf, page 3" for a page name, else the file's name.
 std::string DisplayNameOf(const std::string& Name);
+// A name for files made from the work: "paper page 3" for a page name, else the file's name
+// without its extension.
+std::string BaseNameOf(const std::string& Name);
 
 } // namespace korvane

@@ -210,6 +210,8 @@ TEST_F(PdfDocument, PageNamesRoundTripAndOtherNamesAreNoPages) {
     EXPECT_EQ(SourceFileOf(Name), "/data/a#b/paper.pdf");
     EXPECT_EQ(DisplayNameOf(Name), "paper.pdf, page 3");
     EXPECT_EQ(DisplayNameOf("/data/chart.png"), "chart.png");
+    EXPECT_EQ(BaseNameOf(Name), "paper page 3");
+    EXPECT_EQ(BaseNameOf("/data/chart.v2.png"), "chart.v2");
     for (const char* Other : {"/data/chart.png", "/data/x.pdf#page=1", "/data/x.pdf#page=a;dpi=3",
                               "/data/x.pdf#page=1;dpi=300;crop=1,2,3", "#page=1;dpi=300"})
         EXPECT_FALSE(ParsePdfPageName(Other)) << Other;

@@ -8,6 +8,7 @@
 #include "document/Parameters.h"
 #include "document/ProgramSettings.h"
 #include "export/ExportData.h"
+#include "image/PdfDocument.h"
 #include "interaction/ApplicationParameters.h"
 #include "interaction/KorvaneApplication.h"
 #include "output/CurveIterators.h"
@@ -165,7 +166,7 @@ std::string TExportDataCommand::DefaultFileName() const {
     const fs::path Image = App("TExportDataCommand").FileParameters().ImageFileName();
     std::string Name = FileNamePart(FDigitization->Name());
     if (!Image.empty())
-        Name = Image.stem().string() + " - " + Name;
+        Name = BaseNameOf(Image.string()) + " - " + Name;
     if (!Extension.empty())
         Name += "." + Extension;
 
