@@ -10,7 +10,16 @@ prints the two summaries. --grid prints the summaries of both followers on the o
 charts, with the grid eliminated, and with the grid, frame and ticks eliminated. The same
 settings go to every image.
 
-    bench/accuracy.py [--cli PATH] [--cases DIR] [--enhanced | --both | --grid] [-- extra follow options]
+A case whose truth.json has "pdf": {"page": P, "dpi": D} is a PDF page: the follower gets
+`--page P --dpi D`, so that it works on the page as rendered at the resolution the truth
+describes (cases made by bench/pdf_charts.py). The benchmark's evaluate.py is looked for beside
+the cases folder, one level up, and last in ../shared/bench.
+
+    bench/accuracy.py [--cli PATH] [--cases DIR] [--enhanced | --both | --grid]
+                      [--require-mean PX] [-- extra follow options]
+
+--require-mean PX makes it a check: the exit status is 1 unless every curve scored is good with
+a mean error of at most PX pixels.
 """
 import argparse
 import json
@@ -30,12 +39,15 @@ def pair(values):
 
 def follow_command(cli, case_dir, truth, curve, extra):
     axes = truth["axes"]
-    cmd = [cli, "follow", os.path.join(case_dir, truth["image"]),
-           "--first", pair(axes["first"]["pixel"]) + "=" + pair(axes["first"]["value"]),
-           "--skew", pair(axes["skew"]["pixel"]),
-           "--second", pair(axes["second"]["pixel"]) + "=" + pair(axes["second"]["value"]),
-           "--start", pair(curve["start_pixel"]),
-           "--kind", curve["kind"]]
+    cmd = [cli, "follow", os.path.join(case_dir, truth["image"])]
+    pdf = truth.get("pdf")
+    if pdf:
+        cmd += ["--page", str(pdf["page"]), "--dpi", str(pdf["dpi"])]
+    cmd += ["--first", pair(axes["first"]["pixel"]) + "=" + pair(axes["first"]["value"]),
+            "--skew", pair(axes["skew"]["pixel"]),
+            "--second", pair(axes["second"]["pixel"]) + "=" + pair(axes["second"]["value"]),
+            "--start", pair(curve["start_pixel"]),
+            "--kind", curve["kind"]]
     if axes.get("log_x"):
         cmd.append("--log-x")
     if axes.get("log_y"):
@@ -46,14 +58,15 @@ def follow_command(cli, case_dir, truth, curve, extra):
 
 
 def find_evaluator(cases):
-    """The benchmark's evaluate.py: beside the cases folder (cases/) or one level up
-    (external/cases/)."""
+    """The benchmark's evaluate.py: beside the cases folder (cases/), one level up
+    (external/cases/), or else the shared benchmark's (generated cases such as
+    build/pdf-charts/ have none of their own)."""
     folder = os.path.dirname(os.path.abspath(cases))
-    for candidate in (folder, os.path.dirname(folder)):
+    for candidate in (folder, os.path.dirname(folder), SHARED_BENCH):
         path = os.path.join(candidate, "evaluate.py")
         if os.path.exists(path):
             return path
-    sys.exit(f"accuracy.py: no evaluate.py beside {cases} or above it")
+    sys.exit(f"accuracy.py: no evaluate.py beside {cases}, above it or in {SHARED_BENCH}")
 
 
 def run(cli, cases, evaluate, extra, label):
@@ -90,12 +103,12 @@ def run(cli, cases, evaluate, extra, label):
                 r["good"] = r["mean_px"] <= 0.5 and r["coverage"] >= 0.95 and r["outliers"] <= 0.01
                 results.append(r)
     if not results:
-        return None
+        return None, results
     good = sum(r["good"] for r in results)
     return (f"SUMMARY{label} curves={len(results)} good={good} "
             f"median_mean_px={statistics.median(r['mean_px'] for r in results):.4f} "
             f"median_coverage={statistics.median(r['coverage'] for r in results):.4f} "
-            f"(good: mean <= 0.5 px, coverage >= 0.95, outliers <= 1 %)")
+            f"(good: mean <= 0.5 px, coverage >= 0.95, outliers <= 1 %)"), results
 
 
 def main():
@@ -108,6 +121,8 @@ def main():
                       help="follow plain and enhanced; print both summaries")
     mode.add_argument("--grid", action="store_true",
                       help="both followers on the original charts and with the grid eliminated")
+    parser.add_argument("--require-mean", type=float, metavar="PX",
+                        help="exit with 1 unless every curve is good with a mean error <= PX")
     parser.add_argument("extra", nargs="*", help="extra options for korvane-cli follow")
     args = parser.parse_args()
     evaluate = find_evaluator(args.cases)
@@ -124,13 +139,20 @@ def main():
         runs = [(" follower=enhanced", ["--enhanced"])]
     else:
         runs = [("", [])]
-    summaries = [run(args.cli, args.cases, evaluate, options + args.extra, label)
-                 for label, options in runs]
-    if not all(summaries):
+    outcomes = [run(args.cli, args.cases, evaluate, options + args.extra, label)
+                for label, options in runs]
+    if not all(summary for summary, _ in outcomes):
         print("no curves scored")
         return 1
-    for summary in summaries:
+    for summary, _ in outcomes:
         print(summary)
+    if args.require_mean is not None:
+        failed = [r for _, results in outcomes for r in results
+                  if not r["good"] or r["mean_px"] > args.require_mean]
+        for r in failed:
+            print(f"REQUIREMENT FAILED case={r['case']} curve={r['curve']} "
+                  f"mean_px={r['mean_px']:.4f} good={r['good']}")
+        return 1 if failed else 0
     return 0
 
 
