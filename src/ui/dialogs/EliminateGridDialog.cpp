@@ -16,7 +16,7 @@ namespace korvane {
 
 namespace {
 
-const int HelpContextDialog = 1700;
+const int HelpContextDialog = 2400;
 
 } // namespace
 

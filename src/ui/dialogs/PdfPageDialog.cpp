@@ -33,7 +33,7 @@ namespace korvane {
 
 namespace {
 
-const int HelpContextDialog = 1800;
+const int HelpContextDialog = 2500;
 const int ThumbnailSide = 96;
 const int PreviewSide = 480;
 
