@@ -60,7 +60,12 @@ std::string DefaultParameterFolder() {
 
 std::string DefaultParameterFolder(const std::string& ProgramFolder) {
     struct stat Info;
-    if (!ProgramFolder.empty() && ::stat(ProgramFolder.c_str(), &Info) == 0 &&
+    // An installed program (its data in ../share/korvane) keeps its files in the user's
+    // configuration folder even where it could write beside itself (as root, say).
+    const bool Installed = !ProgramFolder.empty() &&
+                           ::stat((ProgramFolder + "/../share/korvane").c_str(), &Info) == 0 &&
+                           S_ISDIR(Info.st_mode);
+    if (!Installed && !ProgramFolder.empty() && ::stat(ProgramFolder.c_str(), &Info) == 0 &&
         S_ISDIR(Info.st_mode) && ::access(ProgramFolder.c_str(), W_OK) == 0)
         return ProgramFolder;
     // Relative values of XDG_CONFIG_HOME are to be ignored.

@@ -43,8 +43,9 @@ public:
 };
 
 // The folder that holds "Korvane5.app" and the folder "par": the program's own folder when
-// it may be written, else $XDG_CONFIG_HOME/korvane (by default ~/.config/korvane), which
-// is created when missing.
+// it may be written and the program is not installed (an installed one has its data in
+// ../share/korvane), else $XDG_CONFIG_HOME/korvane (by default ~/.config/korvane), which is
+// created when missing.
 std::string DefaultParameterFolder();
 // The same choice for a given program folder.
 std::string DefaultParameterFolder(const std::string& ProgramFolder);

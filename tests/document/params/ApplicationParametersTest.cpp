@@ -334,6 +334,11 @@ TEST(ParameterFolder, WritableProgramFolderElseTheUsersConfigFolder) {
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(DefaultParameterFolder(""), Home / ".config/korvane");
     EXPECT_TRUE(std::filesystem::is_directory(Home / ".config/korvane"));
+    // Installed (PREFIX/bin beside PREFIX/share/korvane): the configuration folder, although
+    // the program's folder may be written.
+    std::filesystem::create_directories(Program / "bin");
+    std::filesystem::create_directories(Program / "share/korvane");
+    EXPECT_EQ(DefaultParameterFolder(Program / "bin"), Home / ".config/korvane");
 
     OldConfig ? ::setenv("XDG_CONFIG_HOME", SavedConfig.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
     OldHome ? ::setenv("HOME", SavedHome.c_str(), 1) : ::unsetenv("HOME");
