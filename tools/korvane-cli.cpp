@@ -92,6 +92,7 @@ Options:
                                the program's folder when writable, else
                                ~/.config/korvane).
   -h, --help                   Show this help.
+  -v, --version                Show the version.
 
 Exit status: 0 on success, 1 on failure, 2 on a usage error, 3 when eliminate-grid
 finds no grid.
@@ -237,6 +238,10 @@ int main(int argc, char** argv) {
     Args.erase(Args.begin());
     if (Command == "-h" || Command == "--help" || Command == "help") {
         std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (Command == "-v" || Command == "--version") {
+        std::printf("korvane-cli %s\n", KORVANE_VERSION);
         return 0;
     }
     try {

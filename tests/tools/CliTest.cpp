@@ -55,6 +55,9 @@ std::filesystem::path TempDir() {
 TEST(Cli, UsageAndExitStatus) {
     const TRun Help = Cli("--help");
     EXPECT_EQ(Help.Status, 0);
+    const TRun Version = Cli("--version");
+    EXPECT_EQ(Version.Status, 0);
+    EXPECT_EQ(Version.Out.rfind("korvane-cli 5.", 0), 0u) << Version.Out;
     EXPECT_NE(Help.Out.find("convert FILE OUT.ppm"), std::string::npos);
     struct Case {
         const char* Arguments;

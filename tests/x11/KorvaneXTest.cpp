@@ -131,6 +131,28 @@ TEST(KorvaneProgram, StartsWithItsCaptionAndExitsThroughTheFileMenu) {
     fs::remove_all(Dir);
 }
 
+TEST(KorvaneProgram, OpensTheFileGivenOnItsCommandLine) {
+    const fs::path Dir = TempFolder("argument");
+    const fs::path Program = Dir / "korvane";
+    fs::copy_file(KORVANE_PROGRAM, Program);
+    const fs::path Chart = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" /
+                           "p01_clean_black_1px" / "p01_clean_black_1px.png";
+    if (!fs::exists(Chart))
+        GTEST_SKIP() << "no bench charts";
+    QProcess Process;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.insert("QT_QPA_PLATFORM", "xcb");
+    Process.setProcessEnvironment(Environment);
+    Process.start(QString::fromStdString(Program.string()),
+                  {QString::fromStdString(Chart.string())});
+    ASSERT_TRUE(Process.waitForStarted(10000));
+    const bool Found = Xdotool("search --sync --name '^p01_clean_black_1px.png - Korvane 5$'");
+    Process.kill();
+    Process.waitForFinished(5000);
+    EXPECT_TRUE(Found) << "the chart given was not opened";
+    fs::remove_all(Dir);
+}
+
 TEST(KorvaneWindow, OpensAChartDefinesItsCoordinateSystemAndFollowsALine) {
     const std::string Case = "p01_clean_black_1px";
     const fs::path CaseDir = fs::path(KORVANE_SHARED_DIR) / "bench" / "cases" / Case;
