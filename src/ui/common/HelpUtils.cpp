@@ -3,13 +3,14 @@
 #include "ui/help/HelpWindow.h"
 #include "ui/help/Manual.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QScreen>
+#include <QTabWidget>
 #include <QUrl>
 #include <QVariant>
 #include <QWidget>
@@ -120,6 +121,20 @@ void SetHelpManual(const TManual* Manual) {
     ManualInUse() = Manual;
 }
 
+// The program's help window; while a modal dialog runs (which would block it), one of the
+// dialog's own that goes with it.
+THelpWindow& HelpWindowForNow() {
+    QWidget* Modal = QApplication::activeModalWidget();
+    if (!Modal)
+        return THelpWindow::Instance();
+    if (auto* Own = Modal->findChild<THelpWindow*>(QString(), Qt::FindDirectChildrenOnly))
+        return *Own;
+    auto* Window = new THelpWindow(HelpManual(), Modal);
+    Window->setWindowFlag(Qt::Window);
+    Window->setAttribute(Qt::WA_DeleteOnClose);
+    return *Window;
+}
+
 bool HelpAvailable() {
     return !HelpManual().Empty();
 }
@@ -135,7 +150,7 @@ void ShowHelpTopic(int Context) {
         HelpViewer()(HelpTopicOf(Context), Context);
         return;
     }
-    THelpWindow& Window = THelpWindow::Instance();
+    THelpWindow& Window = HelpWindowForNow();
     Window.ShowContext(Context);
     Window.show();
     Window.raise();
@@ -145,7 +160,7 @@ void ShowHelpTopic(int Context) {
 void ShowHelpIndex() {
     if (!HelpAvailable())
         return;
-    THelpWindow& Window = THelpWindow::Instance();
+    THelpWindow& Window = HelpWindowForNow();
     Window.tabs->setCurrentIndex(1);
     Window.edIndex->setFocus();
     Window.show();

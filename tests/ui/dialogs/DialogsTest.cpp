@@ -19,11 +19,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
@@ -434,6 +436,24 @@ TEST(HelpUtils, TopicsOpenOnlyWhenThereIsAManual) {
     D.btnHelp->click();
     EXPECT_EQ(Help.Shown, (std::vector<int>{500, 500}));
     EXPECT_EQ(Help.Pages, (std::vector<QString>{"topic.md", "topic.md"}));
+    // F1: the focused control's page when the manual has one for it, else the dialog's.
+    QShortcut* F1 = D.findChild<QShortcut*>();
+    ASSERT_TRUE(F1);
+    EXPECT_EQ(F1->key(), QKeySequence(QKeySequence::HelpContents));
+    D.show();
+    D.setFocus();
+    emit F1->activated();
+    EXPECT_EQ(Help.Shown.back(), 500);
+    {
+        THelpFixture Controls({500, 1201});
+        const QList<QWidget*> Children = D.findChildren<QWidget*>();
+        const auto Own = std::find_if(Children.begin(), Children.end(),
+                                      [](QWidget* W) { return HelpContextOf(*W) == 1201; });
+        ASSERT_NE(Own, Children.end());
+        (*Own)->setFocus();
+        emit F1->activated();
+        EXPECT_EQ(Controls.Shown, (std::vector<int>{1201}));
+    }
 }
 
 } // namespace
