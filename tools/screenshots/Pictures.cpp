@@ -2,6 +2,7 @@
 
 #include "document/Digitizations.h"
 #include "document/PointSelections.h"
+#include "image/PdfDocument.h"
 #include "ui/common/SupportWidgets.h"
 #include "ui/data/ApproximatorParamPanels.h"
 #include "ui/data/DigitizationDataViews.h"
@@ -449,6 +450,8 @@ void MakeScatter(TPictureSet& Out, const TSources& Sources) {
 // The page dialog of a PDF.
 
 void MakePdfPage(TPictureSet& Out, const TSources& Sources) {
+    const QString File = Sources.SourceDir + "/tests/data/pdf/three_pages.pdf";
+    const QSizeF Page = TPdfDocument::Open(File.toStdString()).PageSize(2);
     TShotWindow W;
     bool Shown = false;
     W.Dialogs.OnPdfPage = [&](TfrmPdfPage& Dialog) {
@@ -458,10 +461,15 @@ void MakePdfPage(TPictureSet& Out, const TSources& Sources) {
                           30),
                 "the page pictures did not come");
         Require(Dialog.Spec().Page == 2 && Dialog.Spec().Dpi == 300, "not page 2 at 300 dpi");
-        // A rectangle over the middle half of the page view.
+        // A rectangle over the middle half of the page, which the view shows as large as it
+        // fits, 4 pixels from its edges at least.
         QWidget& View = *Dialog.pbCrop;
-        const QPoint From(View.width() / 4, View.height() / 4);
-        const QPoint To(View.width() * 3 / 4, View.height() * 3 / 4);
+        const QSizeF Fitted = Page.scaled(QSizeF(View.size()) - QSizeF(8, 8), Qt::KeepAspectRatio);
+        const QPointF Corner((View.width() - Fitted.width()) / 2,
+                             (View.height() - Fitted.height()) / 2);
+        const QPoint From = (Corner + QPointF(Fitted.width() / 4, Fitted.height() / 4)).toPoint();
+        const QPoint To =
+            (Corner + QPointF(Fitted.width() * 3 / 4, Fitted.height() * 3 / 4)).toPoint();
         SendMouse(View, QEvent::MouseButtonPress, From);
         for (int I = 1; I <= 6; ++I)
             SendMouse(View, QEvent::MouseMove, From + (To - From) * I / 6);
@@ -473,7 +481,7 @@ void MakePdfPage(TPictureSet& Out, const TSources& Sources) {
         Shown = true;
         return false;
     };
-    W.Dialogs.OpenFile = Sources.SourceDir + "/tests/data/pdf/three_pages.pdf";
+    W.Dialogs.OpenFile = File;
     W->actFileOpen->Execute();
     Require(Shown, "the PDF page dialog was not shown");
 }
