@@ -127,6 +127,15 @@ TEST(Help, TheManualsContentsIndexAndLinksLeadToItsPages) {
             EXPECT_TRUE(Listed.count(Target))
                 << Page.toStdString() << " links to " << Target.toStdString();
         }
+    static const QRegularExpression Picture(QStringLiteral("!\\[[^\\]]*\\]\\(([^)\\s]+)\\)"));
+    int Pictures = 0;
+    for (const QString& Page : Listed)
+        for (auto It = Picture.globalMatch(Manual.Text(Page)); It.hasNext(); ++Pictures) {
+            const QString Target = It.next().captured(1);
+            EXPECT_TRUE(QFile::exists(Manual.Folder() + "/" + Target))
+                << Page.toStdString() << " shows " << Target.toStdString();
+        }
+    EXPECT_GT(Pictures, 10);
     // The keyboard shortcuts page is made by the program.
     bool Shortcuts = false;
     for (const QString& Page : Listed)
