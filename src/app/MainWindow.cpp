@@ -8,6 +8,7 @@
 #include "ui/common/SupportWidgets.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/dialogs/KorvaneDialogs.h"
+#include "ui/help/HelpWindow.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/GuideControls.h"
@@ -132,6 +133,7 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, IKorvaneDialo
 
 TfrmMain::~TfrmMain() {
     QApplication::instance()->removeEventFilter(this);
+    THelpWindow::SetShortcutsTable(nullptr);
     // Modes refer to the panel and the actions: end them while both exist.
     while (FApp->ModeManager().CurrentMode())
         FApp->ModeManager().EndMode();

@@ -61,6 +61,8 @@ public:
 
     // Opens an image file as the user would: closes the open image first (with its
     // questions); errors are shown as "Error opening file: " and the message.
+    // The keyboard shortcuts of the menus as a Markdown table (for the manual).
+    QString ShortcutsTable() const;
     // Opens an image file, or a page of a PDF (asking which, unless FileName is a page name).
     void OpenImage(const QString& FileName);
     // Runs the close-image procedure; answers whether no image is open afterwards.

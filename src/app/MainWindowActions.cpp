@@ -15,6 +15,7 @@
 #include "ui/data/ApproximatorParamPanels.h"
 #include "ui/data/DigitizationDataViews.h"
 #include "ui/dialogs/CalculationDialog.h"
+#include "ui/help/HelpWindow.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/DigitizingModes.h"
 #include "ui/modes/GridCommand.h"
@@ -31,6 +32,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStyle>
 #include <QWhatsThis>
 
@@ -495,7 +498,9 @@ void TfrmMain::ConnectActions() {
     };
 
     actHelpContents->OnExecute = [] { ShowHelpTopic(MainHelpContext); };
-    actHelpIndex->OnExecute = [] { ShowHelpTopic(MainHelpContext); };
+    actHelpIndex->OnExecute = [] { ShowHelpIndex(); };
+    // The manual's page of shortcuts is made from the menus, so that it cannot drift.
+    THelpWindow::SetShortcutsTable([this] { return ShortcutsTable(); });
     actHelpAbout->OnExecute = [this] {
         TfrmAbout About(this);
         About.exec();
@@ -587,6 +592,28 @@ void TfrmMain::DeleteCurrentDigitization() {
             Modes.EndMode();
     ExecuteCommand(*FApp, std::make_unique<TDeleteDigitizationCommand>(),
                    {FApp->IndexOf(*Current)});
+}
+
+QString TfrmMain::ShortcutsTable() const {
+    QString Table = QStringLiteral("| Command | Keys |\n|---|---|\n");
+    const std::function<void(const QMenu*, const QString&)> Walk = [&](const QMenu* Menu,
+                                                                       const QString& Path) {
+        for (const QAction* Action : Menu->actions()) {
+            const QString Name =
+                Path + QStringLiteral(" > ") + QString(Action->text()).remove('&').remove("...");
+            if (Action->menu())
+                Walk(Action->menu(), Name);
+            else if (!Action->isSeparator() && !Action->shortcut().isEmpty())
+                Table += QStringLiteral("| %1 | %2 |\n")
+                             .arg(Name, Action->shortcut().toString(QKeySequence::NativeText));
+        }
+    };
+    for (const QAction* Top : menuBar()->actions())
+        if (Top->menu())
+            Walk(Top->menu(), QString(Top->text()).remove('&'));
+    Table += QStringLiteral("| Context help (the page of the window, dialog or mode) | F1 |\n"
+                            "| What's This | Shift+F1 |\n");
+    return Table;
 }
 
 } // namespace korvane

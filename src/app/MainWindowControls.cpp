@@ -187,11 +187,9 @@ void TfrmMain::CreateControls() {
     // Room for the kind's icon and the colour swatch beside it.
     const int IconSide = lbDigs->style()->pixelMetric(QStyle::PM_SmallIconSize);
     lbDigs->setIconSize(QSize(2 * IconSide + 2, IconSide));
-    lbDigs->setEditTriggers(QAbstractItemView::EditKeyPressed |
-                            QAbstractItemView::SelectedClicked);
-    connect(lbDigs, &QListWidget::itemChanged, this, [this](QListWidgetItem* Item) {
-        Guarded([this, Item] { RenameFromList(*Item); });
-    });
+    lbDigs->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    connect(lbDigs, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* Item) { Guarded([this, Item] { RenameFromList(*Item); }); });
     connect(lbDigs, &QListWidget::itemDoubleClicked, this,
             [this] { Guarded([this] { actDataProperties->Execute(); }); });
     connect(stbCoords, &QLabel::customContextMenuRequested, this,

@@ -26,11 +26,11 @@
 #include <QListWidget>
 #include <QListWidgetItem>
 #include <QMenu>
-#include <QSignalBlocker>
 #include <QPainter>
 #include <QPixmap>
-#include <QStyle>
+#include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStyle>
 
 namespace korvane {
 
@@ -289,10 +289,9 @@ void TfrmMain::ShowInList(QListWidgetItem& Item, const TDigitization& Digitizati
     Icon.fill(Qt::transparent);
     {
         QPainter Painter(&Icon);
-        DrawnIcon(dynamic_cast<const TScatter*>(&Digitization) ? EIcon::Scatter
-                  : dynamic_cast<const TFunctionalLine*>(&Digitization)
-                      ? EIcon::FunctionalLine
-                      : EIcon::NonfunctionalLine)
+        DrawnIcon(dynamic_cast<const TScatter*>(&Digitization)          ? EIcon::Scatter
+                  : dynamic_cast<const TFunctionalLine*>(&Digitization) ? EIcon::FunctionalLine
+                                                                        : EIcon::NonfunctionalLine)
             .paint(&Painter, 0, 0, Side, Side);
         Painter.setPen(palette().color(QPalette::Text));
         Painter.setBrush(ToQColor(Digitization.DisplayColor()));

@@ -29,8 +29,8 @@
 #include <QTimer>
 #include <QWindow>
 #include <atomic>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -150,6 +150,54 @@ TEST(KorvaneProgram, OpensTheFileGivenOnItsCommandLine) {
     Process.kill();
     Process.waitForFinished(5000);
     EXPECT_TRUE(Found) << "the chart given was not opened";
+    fs::remove_all(Dir);
+}
+
+// Run with QT_SCALE_FACTOR=2 (the test KorvaneX11HighDpi): image pixels shown as sharp 2 x 2
+// blocks of device pixels, and cursors drawn at the screen's density.
+TEST(KorvaneHighDpi, ImagePixelsStayCrispAndCursorsFullSizeAtRatioTwo) {
+    if (qApp->devicePixelRatio() != 2)
+        GTEST_SKIP() << "for a device pixel ratio of 2";
+    const fs::path Dir = TempFolder("highdpi");
+    // A checkerboard of single pixels with a red cross: any blur would show as a mixed colour.
+    QImage Chart(160, 120, QImage::Format_RGB888);
+    for (int Y = 0; Y < Chart.height(); ++Y)
+        for (int X = 0; X < Chart.width(); ++X)
+            Chart.setPixelColor(X, Y,
+                                (X == 80 || Y == 60) ? QColor(Qt::red)
+                                : ((X + Y) & 1)      ? QColor(Qt::black)
+                                                     : QColor(Qt::white));
+    const fs::path File = Dir / "checker.png";
+    ASSERT_TRUE(Chart.save(QString::fromStdString(File.string())));
+    TScriptedPrompter Prompter;
+    auto Window = ShowWindow(Dir, Prompter);
+    Window->OpenImage(QString::fromStdString(File.string()));
+    ASSERT_TRUE(Window->App().FileIsOpen());
+    PumpUntil([] { return false; }, 1);
+
+    QWidget* Box = Window->pzImage->PaintBox();
+    const QPoint Origin = Box->mapTo(Window.get(), QPoint(0, 0));
+    const QPixmap Shot = Window->screen()->grabWindow(Window->winId(), Origin.x(), Origin.y(),
+                                                      Chart.width(), Chart.height());
+    const QImage Device = Shot.toImage().convertToFormat(QImage::Format_RGB32);
+    Device.save(QString::fromStdString(KORVANE_BINARY_DIR) + "/korvane-highdpi.png");
+    ASSERT_EQ(Device.size(), Chart.size() * 2);
+    int Wrong = 0;
+    for (int Y = 0; Y < Device.height(); ++Y)
+        for (int X = 0; X < Device.width(); ++X)
+            Wrong += Device.pixelColor(X, Y) != Chart.pixelColor(X / 2, Y / 2);
+    EXPECT_EQ(Wrong, 0) << "device pixels that are not their image pixel's colour";
+
+    // The coordinate-system mode's cross-hair: a picture of the screen's density.
+    Window->actEditDefineCoordinateSystem->Execute();
+    PumpUntil([] { return false; }, 1);
+    // The whole window, to look at: menus, tool buttons and guide at twice the density.
+    Window->grab().save(QString::fromStdString(KORVANE_BINARY_DIR) +
+                        "/korvane-highdpi-window.png");
+    const QPixmap Cursor = Box->cursor().pixmap();
+    EXPECT_EQ(Cursor.devicePixelRatio(), 2);
+    EXPECT_EQ(Cursor.size(), QSize(64, 64));
+    Window.reset();
     fs::remove_all(Dir);
 }
 
@@ -822,8 +870,7 @@ TEST(KorvaneWindow, ErasingAGridLineTheCurveRunsIntoLetsTheFollowerGoFarther) {
     std::atomic<bool> Painting{false};
     std::atomic<int> PaintMode{-1}, PenWidth{0};
     const auto Watch = [&] {
-        Painting = Window->App().ModeManager().CurrentMode() &&
-                   Window->actEditPaint->isChecked();
+        Painting = Window->App().ModeManager().CurrentMode() && Window->actEditPaint->isChecked();
         PaintMode = Window->pzImage->PaintMode();
         PenWidth = Window->pzImage->PenWidth();
     };

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <utility>
 
 namespace korvane {
@@ -23,7 +24,14 @@ TDialogButtons::TDialogButtons(QDialog& Dialog, std::function<int()> HelpContext
     }
     OK->setDefault(true);
     QObject::connect(Cancel, &QPushButton::clicked, &Dialog, &QDialog::reject);
-    ConnectHelpButton(*Help, std::move(HelpContext));
+    ConnectHelpButton(*Help, HelpContext);
+    // F1: the page of the control with the focus when it has one, else the dialog's.
+    auto* F1 = new QShortcut(QKeySequence::HelpContents, &Dialog);
+    QObject::connect(F1, &QShortcut::activated, &Dialog, [&Dialog, HelpContext] {
+        const QWidget* Focus = Dialog.focusWidget();
+        const int Own = Focus ? HelpContextOf(*Focus) : 0;
+        ShowHelpTopic(Own && !HelpTopicOf(Own).isEmpty() ? Own : HelpContext());
+    });
 }
 
 } // namespace korvane

@@ -1,11 +1,16 @@
 #include "ui/common/HelpUtils.h"
 
+#include "ui/help/HelpWindow.h"
+#include "ui/help/Manual.h"
+
+#include <QApplication>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QUrl>
 #include <QVariant>
 #include <QWidget>
@@ -79,13 +84,6 @@ const THelpEntry HelpTexts[] = {
 };
 
 const char* const HelpContextProperty = "helpContext";
-const char* const HelpFileName = "Korvane.chm";
-
-QString& HelpFolder() {
-    static QString Folder;
-    return Folder;
-}
-
 THelpViewer& HelpViewer() {
     static THelpViewer Viewer;
     return Viewer;
@@ -110,30 +108,64 @@ int HelpContextOf(const QWidget& Control) {
     return Control.property(HelpContextProperty).toInt();
 }
 
-QString HelpFilePath() {
-    const QString Folder =
-        HelpFolder().isEmpty() ? QCoreApplication::applicationDirPath() : HelpFolder();
-    const QString Path = Folder + QLatin1Char('/') + QLatin1String(HelpFileName);
-    return QFileInfo(Path).isFile() ? Path : QString();
+const TManual*& ManualInUse() {
+    static const TManual* Manual = nullptr;
+    return Manual;
+}
+
+const TManual& HelpManual() {
+    return ManualInUse() ? *ManualInUse() : TManual::BuiltIn();
+}
+
+void SetHelpManual(const TManual* Manual) {
+    ManualInUse() = Manual;
+}
+
+// The program's help window; while a modal dialog runs (which would block it), one of the
+// dialog's own that goes with it.
+THelpWindow& HelpWindowForNow() {
+    QWidget* Modal = QApplication::activeModalWidget();
+    if (!Modal)
+        return THelpWindow::Instance();
+    if (auto* Own = Modal->findChild<THelpWindow*>(QString(), Qt::FindDirectChildrenOnly))
+        return *Own;
+    auto* Window = new THelpWindow(HelpManual(), Modal);
+    Window->setWindowFlag(Qt::Window);
+    Window->setAttribute(Qt::WA_DeleteOnClose);
+    return *Window;
 }
 
 bool HelpAvailable() {
-    return !HelpFilePath().isEmpty();
+    return !HelpManual().Empty();
+}
+
+QString HelpTopicOf(int Context) {
+    return HelpManual().PageOf(Context);
 }
 
 void ShowHelpTopic(int Context) {
-    const QString Path = HelpFilePath();
-    if (Path.isEmpty())
+    if (!HelpAvailable())
         return;
-    if (HelpViewer())
-        HelpViewer()(Path, Context);
-    else
-        // The desktop's viewer opens the file at its start; it cannot be told the topic.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
+    if (HelpViewer()) {
+        HelpViewer()(HelpTopicOf(Context), Context);
+        return;
+    }
+    THelpWindow& Window = HelpWindowForNow();
+    Window.ShowContext(Context);
+    Window.show();
+    Window.raise();
+    Window.activateWindow();
 }
 
-void SetHelpFolder(const QString& Folder) {
-    HelpFolder() = Folder;
+void ShowHelpIndex() {
+    if (!HelpAvailable())
+        return;
+    THelpWindow& Window = HelpWindowForNow();
+    Window.tabs->setCurrentIndex(1);
+    Window.edIndex->setFocus();
+    Window.show();
+    Window.raise();
+    Window.activateWindow();
 }
 
 void SetHelpViewer(THelpViewer Viewer) {

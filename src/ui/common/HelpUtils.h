@@ -20,20 +20,26 @@ void SetHelpContext(QWidget& Control, int Context);
 // The number given by SetHelpContext; 0 for a control without one.
 int HelpContextOf(const QWidget& Control);
 
-// ---- The help file ----
+// ---- The manual ----
 
-// The help file "Korvane.chm" in the help folder, or empty when it does not exist.
-QString HelpFilePath();
+class TManual;
+
+// The manual the help shows: the one built into the program unless another was set (nullptr
+// returns to the built-in one).
+const TManual& HelpManual();
+void SetHelpManual(const TManual* Manual);
+// True when there is a manual to show.
 bool HelpAvailable();
-// Opens the help file at the topic Context; nothing when there is no help file.
+// The manual's page for a help context number; empty when it has none.
+QString HelpTopicOf(int Context);
+// Opens the help window at the page of Context (the first page for a number without one).
 void ShowHelpTopic(int Context);
+// Opens the help window at its index.
+void ShowHelpIndex();
 
-// Where the help file is looked for: the executable's folder unless another folder was set
-// (an empty text returns to the executable's folder).
-void SetHelpFolder(const QString& Folder);
-// Shows a help topic; by default the desktop's handler opens the help file. An empty
-// function returns to the default.
-using THelpViewer = std::function<void(const QString& FileName, int Context)>;
+// Shows a help topic instead of the help window (for tests): the page and the number. An
+// empty function returns to the help window.
+using THelpViewer = std::function<void(const QString& Page, int Context)>;
 void SetHelpViewer(THelpViewer Viewer);
 
 // ---- Shared by the dialogs ----

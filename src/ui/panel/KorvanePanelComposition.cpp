@@ -3,6 +3,7 @@
 #include "core/Errors.h"
 #include "image/AxisMapping.h"
 #include "ui/panel/PaintBox.h"
+#include "ui/panel/RowConversion.h"
 
 #include <algorithm>
 #include <array>
@@ -131,6 +132,10 @@ void TKorvanePanel::ComposeImage(const QRect& Device) {
     }
     if (First >= Last)
         First = Last = 0;
+    // At actual size the shown columns are consecutive image pixels: whole runs convert at once.
+    bool Consecutive = true;
+    for (int C = First + 1; C < Last && Consecutive; ++C)
+        Consecutive = Columns[C] == Columns[C - 1] + 3;
 
     const TAxisMapping MY = VertMapping(V);
     const uchar* Source = FImage.constBits();
@@ -152,10 +157,14 @@ void TKorvanePanel::ComposeImage(const QRect& Device) {
         } else {
             const uchar* Row = Source + Y * SourceStride;
             std::fill_n(Line, First, Background);
-            for (int C = First; C < Last; ++C) {
-                const uchar* S = Row + Offsets[C];
-                Line[C] = 0xFF000000u | (static_cast<QRgb>(S[0]) << 16) |
-                          (static_cast<QRgb>(S[1]) << 8) | S[2];
+            if (Consecutive && Last > First) {
+                RgbToRgb32(Row + Offsets[First], Line + First, Last - First);
+            } else {
+                for (int C = First; C < Last; ++C) {
+                    const uchar* S = Row + Offsets[C];
+                    Line[C] = 0xFF000000u | (static_cast<QRgb>(S[0]) << 16) |
+                              (static_cast<QRgb>(S[1]) << 8) | S[2];
+                }
             }
             std::fill_n(Line + Last, Width - Last, Background);
         }

@@ -2,8 +2,10 @@
 
 #include "ui/panel/PaintBox.h"
 
+#include <QGuiApplication>
 #include <QPixmap>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 // The cursors drawn in code: the cross-hairs with a sign, the eyedropper and the pen's
@@ -16,6 +18,18 @@ namespace {
 // The size of the most recently built pen cursor (cursor number 5): the pen's size on the
 // screen plus 2, at most the cursor's 32 pixels.
 int GPenCursorSize = 3;
+
+// A cursor from its 32 x 32 picture; on a high-density screen the picture is enlarged pixel
+// for pixel to the screen's scale, so that the cursor is neither tiny nor blurred.
+QCursor CursorFromImage(const QImage& Image, int HotX, int HotY) {
+    const int Scale = std::max(1, static_cast<int>(std::lround(qApp->devicePixelRatio())));
+    if (Scale == 1)
+        return QCursor(QPixmap::fromImage(Image), HotX, HotY);
+    QImage Large =
+        Image.scaled(Image.size() * Scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    Large.setDevicePixelRatio(Scale);
+    return QCursor(QPixmap::fromImage(Large), HotX, HotY);
+}
 
 // Black strokes get a one-pixel white halo, so that the cursor shows on any background.
 QCursor CursorFromShape(QImage& Shape, int HotX, int HotY) {
@@ -36,7 +50,7 @@ QCursor CursorFromShape(QImage& Shape, int HotX, int HotY) {
             if (Near)
                 Out.setPixel(X, Y, White);
         }
-    return QCursor(QPixmap::fromImage(Out), HotX, HotY);
+    return CursorFromImage(Out, HotX, HotY);
 }
 
 // The cursors 6 .. 13: a cross-hair with a small sign at its top right, and the eyedropper.
@@ -108,7 +122,7 @@ QCursor PenCursorOfSize(int S) {
         for (int X = A; X <= B; ++X)
             if (X == A || X == B || Y == A || Y == B)
                 Img.setPixel(X, Y, ((X + Y) & 1) ? qRgba(255, 255, 255, 255) : qRgba(0, 0, 0, 255));
-    return QCursor(QPixmap::fromImage(Img), 16, 16);
+    return CursorFromImage(Img, 16, 16);
 }
 
 } // namespace

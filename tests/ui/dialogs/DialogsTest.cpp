@@ -1,3 +1,4 @@
+#include "support/HelpFixture.h"
 #include "ui/common/HelpUtils.h"
 #include "ui/common/SupportWidgets.h"
 #include "ui/dialogs/FormatDialog.h"
@@ -18,11 +19,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
-#include <QTabWidget>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
@@ -43,27 +46,6 @@ void SendMouse(QWidget& Target, QEvent::Type Type, QPoint Local, Qt::MouseButton
                       Qt::NoModifier);
     QApplication::sendEvent(&Target, &Event);
 }
-
-// A help file in a temporary folder, and every topic shown recorded, while it lives.
-class THelpFixture {
-public:
-    THelpFixture() {
-        QFile Help(FFolder.filePath("Korvane.chm"));
-        if (Help.open(QIODevice::WriteOnly))
-            Help.close();
-        SetHelpFolder(FFolder.path());
-        SetHelpViewer([this](const QString&, int Context) { Shown.push_back(Context); });
-    }
-    ~THelpFixture() {
-        SetHelpViewer(nullptr);
-        SetHelpFolder(QString());
-    }
-
-    std::vector<int> Shown;
-
-private:
-    QTemporaryDir FFolder;
-};
 
 // ---- Units dialog ----
 
@@ -92,7 +74,7 @@ TEST(PointDialog, TextsRoundTripIncludingNonAsciiUnits) {
     EXPECT_EQ(HelpContextOf(D), 1100);
     EXPECT_EQ(HelpContextOf(*D.txtX), 1101);
     EXPECT_EQ(D.txtY->whatsThis(), "The units for the Y axis.");
-    EXPECT_FALSE(D.btnHelp->isEnabled()); // no help file beside the test program
+    EXPECT_TRUE(D.btnHelp->isEnabled()); // the manual is built in
 
     D.show();
     D.btnOK->click();
@@ -322,12 +304,12 @@ TEST(PreferencesDialog, ShowsTheStoredSettingsAndOkWritesEveryControlBack) {
     EXPECT_EQ(D.Enhancements(), Expected);
 
     const std::vector<std::pair<QWidget*, int>> Numbers = {
-        {D.cboSelectedPointColor, 1001}, {D.chkUseBeacon, 1002},
-        {D.chkShowSpanningCursor, 1002}, {D.trkSpeed, 1003},
-        {D.udColorTolerance, 1004},      {D.udMaxHorizontalJump, 1005},
-        {D.udThicknessTolerance, 1006},  {D.udMaxVerticalJump, 1007},
+        {D.cboSelectedPointColor, 1001},   {D.chkUseBeacon, 1002},
+        {D.chkShowSpanningCursor, 1002},   {D.trkSpeed, 1003},
+        {D.udColorTolerance, 1004},        {D.udMaxHorizontalJump, 1005},
+        {D.udThicknessTolerance, 1006},    {D.udMaxVerticalJump, 1007},
         {D.btnChooseReplacingColor, 1051}, {D.btnChooseErasingColor, 1052},
-        {D.btnChooseMarkingColor, 1053}, {D.udPenSize, 1054}};
+        {D.btnChooseMarkingColor, 1053},   {D.udPenSize, 1054}};
     for (const auto& [Control, Number] : Numbers)
         EXPECT_EQ(HelpContextOf(*Control), Number);
 }
@@ -435,25 +417,43 @@ TEST(HelpUtils, HelpContextSetsWhatsThisOnlyForNumbersWithText) {
     EXPECT_TRUE(Control.whatsThis().isEmpty());
 }
 
-TEST(HelpUtils, TopicsOpenOnlyWhenTheHelpFileExists) {
-    std::vector<int> Shown;
-    SetHelpViewer([&](const QString&, int Context) { Shown.push_back(Context); });
-    EXPECT_TRUE(HelpFilePath().isEmpty());
-    EXPECT_FALSE(HelpAvailable());
-    ShowHelpTopic(500);
-    EXPECT_TRUE(Shown.empty());
-    SetHelpViewer(nullptr);
+TEST(HelpUtils, TopicsOpenOnlyWhenThereIsAManual) {
     {
-        THelpFixture Help;
-        EXPECT_TRUE(HelpAvailable());
-        EXPECT_TRUE(HelpFilePath().endsWith("/Korvane.chm"));
+        THelpFixture NoManual({});
+        EXPECT_FALSE(HelpAvailable());
         ShowHelpTopic(500);
+        EXPECT_TRUE(NoManual.Shown.empty());
         TfrmFormatDialog D;
-        ASSERT_TRUE(D.btnHelp->isEnabled());
-        D.btnHelp->click();
-        EXPECT_EQ(Help.Shown, (std::vector<int>{500, 500}));
+        EXPECT_FALSE(D.btnHelp->isEnabled());
     }
-    EXPECT_FALSE(HelpAvailable());
+    THelpFixture Help;
+    EXPECT_TRUE(HelpAvailable());
+    EXPECT_EQ(HelpTopicOf(500), "topic.md");
+    EXPECT_TRUE(HelpTopicOf(4321).isEmpty());
+    ShowHelpTopic(500);
+    TfrmFormatDialog D;
+    ASSERT_TRUE(D.btnHelp->isEnabled());
+    D.btnHelp->click();
+    EXPECT_EQ(Help.Shown, (std::vector<int>{500, 500}));
+    EXPECT_EQ(Help.Pages, (std::vector<QString>{"topic.md", "topic.md"}));
+    // F1: the focused control's page when the manual has one for it, else the dialog's.
+    QShortcut* F1 = D.findChild<QShortcut*>();
+    ASSERT_TRUE(F1);
+    EXPECT_EQ(F1->key(), QKeySequence(QKeySequence::HelpContents));
+    D.show();
+    D.setFocus();
+    emit F1->activated();
+    EXPECT_EQ(Help.Shown.back(), 500);
+    {
+        THelpFixture Controls({500, 1201});
+        const QList<QWidget*> Children = D.findChildren<QWidget*>();
+        const auto Own = std::find_if(Children.begin(), Children.end(),
+                                      [](QWidget* W) { return HelpContextOf(*W) == 1201; });
+        ASSERT_NE(Own, Children.end());
+        (*Own)->setFocus();
+        emit F1->activated();
+        EXPECT_EQ(Controls.Shown, (std::vector<int>{1201}));
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/Prompter.h"
+#include "support/HelpFixture.h"
 #include "ui/common/HelpUtils.h"
 
 #include <QApplication>
@@ -212,22 +213,15 @@ TEST(ScalePoints, CorrectingARefusedValueLetsOkClose) {
 TEST(ScalePoints, CancelAndHelpCloseAsCancelled) {
     TScriptedPrompter Prompter;
     {
+        THelpFixture NoManual({});
         TfrmScalePoints D(Prompter);
-        EXPECT_FALSE(D.btnHelp->isEnabled()); // no help file beside the test program
+        EXPECT_FALSE(D.btnHelp->isEnabled()); // a program without a manual
         D.show();
         D.cmdCancel->click();
         EXPECT_FALSE(D.isVisible());
         EXPECT_EQ(D.result(), QDialog::Rejected);
     }
-
-    QTemporaryDir Folder;
-    ASSERT_TRUE(Folder.isValid());
-    QFile Help(Folder.filePath("Korvane.chm"));
-    ASSERT_TRUE(Help.open(QIODevice::WriteOnly));
-    Help.close();
-    std::vector<std::pair<QString, int>> Shown;
-    SetHelpFolder(Folder.path());
-    SetHelpViewer([&](const QString& File, int Context) { Shown.emplace_back(File, Context); });
+    THelpFixture Help;
     {
         TfrmScalePoints D(Prompter);
         ASSERT_TRUE(D.btnHelp->isEnabled());
@@ -236,11 +230,8 @@ TEST(ScalePoints, CancelAndHelpCloseAsCancelled) {
         EXPECT_FALSE(D.isVisible());
         EXPECT_EQ(D.result(), QDialog::Rejected);
     }
-    SetHelpViewer(nullptr);
-    SetHelpFolder(QString());
-    ASSERT_EQ(Shown.size(), 1u);
-    EXPECT_EQ(Shown[0].first, Folder.filePath("Korvane.chm"));
-    EXPECT_EQ(Shown[0].second, 1600);
+    EXPECT_EQ(Help.Shown, (std::vector<int>{1600}));
+    EXPECT_EQ(Help.Pages, (std::vector<QString>{"topic.md"}));
     EXPECT_TRUE(Prompter.Asked.empty());
 }
 
