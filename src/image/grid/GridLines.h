@@ -107,10 +107,6 @@ struct TFamily {
                 Col = C;
         return AcrossAlong(B.Pos - SMax + S[std::size_t(Col)], Col).first;
     }
-    bool InkAt(int Kk, int C) const {
-        const int R = ImageRow(Kk, C);
-        return R >= 0 && R < H && Ink[Index(R, C)];
-    }
 };
 
 // Finds the family's bands; answers the longest row's counted length.

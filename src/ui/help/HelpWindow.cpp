@@ -68,27 +68,8 @@ THelpWindow::THelpWindow(const TManual& Manual, QWidget* Parent)
     tvContents->expandAll();
     tabs->addTab(tvContents, QStringLiteral("&Contents"));
 
-    auto* IndexPage = new QWidget(tabs);
-    edIndex = new QLineEdit(IndexPage);
-    edIndex->setPlaceholderText(QStringLiteral("Type a keyword"));
-    edIndex->setClearButtonEnabled(true);
-    lstIndex = new QListWidget(IndexPage);
-    auto* IndexLayout = new QVBoxLayout(IndexPage);
-    IndexLayout->setContentsMargins(0, 0, 0, 0);
-    IndexLayout->addWidget(edIndex);
-    IndexLayout->addWidget(lstIndex);
-    tabs->addTab(IndexPage, QStringLiteral("&Index"));
-
-    auto* SearchPage = new QWidget(tabs);
-    edSearch = new QLineEdit(SearchPage);
-    edSearch->setPlaceholderText(QStringLiteral("Words to find"));
-    edSearch->setClearButtonEnabled(true);
-    lstSearch = new QListWidget(SearchPage);
-    auto* SearchLayout = new QVBoxLayout(SearchPage);
-    SearchLayout->setContentsMargins(0, 0, 0, 0);
-    SearchLayout->addWidget(edSearch);
-    SearchLayout->addWidget(lstSearch);
-    tabs->addTab(SearchPage, QStringLiteral("&Search"));
+    AddListPage(QStringLiteral("&Index"), QStringLiteral("Type a keyword"), edIndex, lstIndex);
+    AddListPage(QStringLiteral("&Search"), QStringLiteral("Words to find"), edSearch, lstSearch);
 
     browser = new THelpBrowser(Manual, this);
     browser->ShortcutsTable = [] { return Shortcuts() ? Shortcuts()() : QString(); };
@@ -151,6 +132,20 @@ THelpWindow::THelpWindow(const TManual& Manual, QWidget* Parent)
     FillIndex({});
     resize(960, 680);
     ShowPage({});
+}
+
+void THelpWindow::AddListPage(const QString& Caption, const QString& Placeholder, QLineEdit*& Edit,
+                              QListWidget*& List) {
+    auto* Page = new QWidget(tabs);
+    Edit = new QLineEdit(Page);
+    Edit->setPlaceholderText(Placeholder);
+    Edit->setClearButtonEnabled(true);
+    List = new QListWidget(Page);
+    auto* Layout = new QVBoxLayout(Page);
+    Layout->setContentsMargins(0, 0, 0, 0);
+    Layout->addWidget(Edit);
+    Layout->addWidget(List);
+    tabs->addTab(Page, Caption);
 }
 
 THelpWindow& THelpWindow::Instance() {

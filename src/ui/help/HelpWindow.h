@@ -52,6 +52,9 @@ public:
     THelpBrowser* browser;
 
 private:
+    // A tab of a line to type in over a list (the index and the search).
+    void AddListPage(const QString& Caption, const QString& Placeholder, QLineEdit*& Edit,
+                     QListWidget*& List);
     void FillIndex(const QString& Prefix);
     void RunSearch();
 
