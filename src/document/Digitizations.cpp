@@ -364,14 +364,26 @@ void TDigitization::DrawOutputPoints(IDigitizationPanel& Panel) const {
     const QColor Selected =
         ToQColor(DisplayColors[Panel.SelectedPointColor() % DisplayColors.size()].Color);
     const QColor Own = ToQColor(DisplayColor());
+    // Markers wholly off the view are not drawn: a long line has most of its points there.
+    const std::int32_t Reach = FMarker->GetSize() + 2;
+    const QRect Device = Canvas.device() ? QRect(0, 0, Canvas.device()->width(),
+                                                 Canvas.device()->height())
+                                         : QRect();
+    const QRect Visible = Device.adjusted(-Reach, -Reach, Reach, Reach);
+    const QColor* Current = nullptr;
     auto It = FParamSet->NewIterator();
     for (std::int32_t K = 0; !It->IsDone(); It->Next(), ++K) {
         TLongintPoint S;
         if (!ToScreen(Panel, It->CurrentPoint(), S))
             continue;
-        const QColor& C = FSelection->IsSelected(K) ? Selected : Own;
-        Canvas.setPen(C);
-        Canvas.setBrush(C);
+        if (!Device.isNull() && !Visible.contains(S.X, S.Y))
+            continue;
+        const QColor* C = FSelection->IsSelected(K) ? &Selected : &Own;
+        if (C != Current) {
+            Canvas.setPen(*C);
+            Canvas.setBrush(*C);
+            Current = C;
+        }
         FMarker->Draw(S, Canvas);
     }
 }

@@ -498,6 +498,47 @@ TEST_F(Digitizing, SelectByAreaMakesAddsToAndTakesFromTheSelection) {
     EXPECT_NE(dynamic_cast<TScatterMode*>(Window->App().ModeManager().CurrentMode()), nullptr);
 }
 
+TEST_F(Digitizing, TheOpenDataSetShowsItsOutputPointsAndItsSelectionInTheSelectedColour) {
+    const auto ShownAt = [&](TDoublePoint Real) {
+        Settle();
+        Window->pzImage->PaintBox()->repaint();
+        const TLongintPoint S = Window->pzImage->CurrentScaleSystem().RealToScreen(Real);
+        return QColor(Window->pzImage->Composition().pixel(S.X, S.Y));
+    };
+    const QColor Lime(0, 255, 0);
+    Window->actDigitizeNewScatter->Execute();
+    auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());
+    ASSERT_NE(Scatter, nullptr);
+    for (const int X : {100, 200})
+        Click(X, 150);
+    const QColor Own = ToQColor(Scatter->DisplayColor());
+    ASSERT_NE(Own, Lime);
+    Scatter->Selection().Select(1);
+    EXPECT_EQ(ShownAt(Scatter->GetPoint(0)), Own);
+    EXPECT_EQ(ShownAt(Scatter->GetPoint(1)), Lime);
+    // The colour comes from the settings.
+    Window->App().FileParameters().VectorizerParameters.SelectedPointColor = 1; // Maroon
+    Window->pzImage->RepaintImage();
+    EXPECT_EQ(ShownAt(Scatter->GetPoint(1)), ToQColor(DisplayColors[1].Color));
+    Window->App().FileParameters().VectorizerParameters.SelectedPointColor = 5;
+
+    // A followed line: every output point is marked, the selected ones in lime, and the
+    // selection leaves the image when it is cleared.
+    TLine& Line = NewFunctionalLine();
+    Click(50, LineRow(50));
+    WaitForRun(Line);
+    ASSERT_GT(Line.Count(), 100);
+    const TDoublePoint Middle = Line.GetPoint(Line.Count() / 2);
+    EXPECT_EQ(ShownAt(Middle), ToQColor(Line.DisplayColor()));
+    Window->actDataSelectAll->Execute();
+    EXPECT_EQ(ShownAt(Middle), Lime);
+    EXPECT_EQ(ShownAt(Line.GetPoint(0)), Lime);
+    Window->actDataSelectNone->Execute();
+    EXPECT_EQ(ShownAt(Middle), ToQColor(Line.DisplayColor()));
+    // Only the open data set shows its selection: the scatter's is not drawn now.
+    EXPECT_EQ(ShownAt(Scatter->GetPoint(1)), Own);
+}
+
 TEST_F(Digitizing, ScatterSelectionsSortsAndDeletingTheSelection) {
     Window->actDigitizeNewScatter->Execute();
     auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());

@@ -139,6 +139,9 @@ void TDigitizingMode::SelectionChanged(TPointSelection&) {
 
 void TDigitizingMode::PanelPainted(TPanZoomView&) {
     Digitization->Draw();
+    // The open data set's output points go on top with its marker, the selected ones in
+    // the selected-point colour, so that a selection made in the grid or by area shows.
+    Digitization->DrawOutputPoints(*Panel);
 }
 
 // ---------------------------------------------------------------------------------------------
