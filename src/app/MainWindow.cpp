@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
+#include "core/AtomicFile.h"
 #include "core/Prompter.h"
+#include "document/Parameters.h"
 #include "document/ProgramSettings.h"
 #include "document/RecentFiles.h"
 #include "interaction/ApplicationParameters.h"
@@ -84,6 +86,12 @@ TfrmMain::TfrmMain(const std::string& Folder, IPrompter& Prompter, IKorvaneDialo
 
     stbCoords->clear();
     lblDataStatus->clear();
+
+    // Saves that a crash or a power cut interrupted may have left temporary files beside the
+    // settings and the images' parameter files; the files themselves are whole.
+    RemoveStaleTemporaryFiles(FApp->ApplicationParameters().Folder());
+    RemoveStaleTemporaryFiles(FApp->ApplicationParameters().Folder() + "/" +
+                              ImageParameterFolderName);
 
     std::string LoadError;
     try {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <unistd.h>
 
 namespace korvane {
 
@@ -69,6 +70,15 @@ TFileStream::TFileStream(const std::string& FileName, EMode Mode) : FFileName(Fi
     }
 }
 
+TFileStream::TFileStream(int Descriptor, const std::string& FileName) : FFileName(FileName) {
+    FFile = ::fdopen(Descriptor, "wb");
+    if (!FFile) {
+        const std::string Reason = SystemReason();
+        ::close(Descriptor);
+        throw EFOpenError("Cannot create file \"" + FileName + "\". " + Reason + ".");
+    }
+}
+
 TFileStream::~TFileStream() {
     if (FFile)
         std::fclose(FFile);
@@ -110,6 +120,16 @@ void TFileStream::Seek(std::int64_t Offset) {
 void TFileStream::Flush() {
     if (FFile && std::fflush(FFile) != 0)
         throw EWriteError("Cannot write file \"" + FFileName + "\". " + SystemReason() + ".");
+}
+
+void TFileStream::Sync() {
+    Flush();
+    if (FFile && ::fsync(::fileno(FFile)) != 0)
+        throw EWriteError("Cannot write file \"" + FFileName + "\". " + SystemReason() + ".");
+}
+
+int TFileStream::Descriptor() const {
+    return FFile ? ::fileno(FFile) : -1;
 }
 
 void TFileStream::Close() {

@@ -63,6 +63,8 @@ public:
 
     // Throws EFOpenError naming the file and the system's reason.
     TFileStream(const std::string& FileName, EMode Mode);
+    // Writes to an open descriptor, which it then owns; messages name FileName.
+    TFileStream(int Descriptor, const std::string& FileName);
     ~TFileStream() override;
 
     std::size_t Read(void* Buffer, std::size_t Count) override;
@@ -75,6 +77,10 @@ public:
     void Flush();
     // Flushes and closes; throws EWriteError when the data did not reach the file.
     void Close();
+    // Flushes and makes the system put the data on the disk; throws EWriteError.
+    void Sync();
+    // The system's descriptor of the open file, or -1.
+    int Descriptor() const;
 
     const std::string& FileName() const { return FFileName; }
 

@@ -2,6 +2,7 @@
 // dialog for the current data set; the output goes to a file (atomically, through the save
 // dialog and the read-only question) or to the clipboard; errors leave files and clipboard as
 // they were; templates, the dialog's bounds and the export folder are kept.
+#include "core/AtomicFile.h"
 #include "document/Parameters.h"
 #include "document/ProgramSettings.h"
 #include "export/ExportData.h"
@@ -288,7 +289,7 @@ TEST_F(Export, FailuresLeaveTheOldFileAndTheClipboard) {
     ASSERT_EQ(Errors.size(), 1u);
     EXPECT_EQ(ReadFile(Target), Old);
     for (const auto& Entry : fs::directory_iterator(Dir))
-        EXPECT_EQ(Entry.path().string().find(".tmp-"), std::string::npos) << Entry.path();
+        EXPECT_FALSE(IsTemporaryFileName(Entry.path().filename().string())) << Entry.path();
 
     // The same to the clipboard: it keeps what it held.
     Line.SetPoints(Points);

@@ -4,6 +4,9 @@
 #include "core/Errors.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
@@ -134,4 +137,65 @@ TEST(AtomicFile, ReplacesTheFileOnlyWhenTheWholeContentIsWritten) {
                   "Cannot create file \"" + Missing + "\". No such file or directory.");
     }
     std::filesystem::remove_all(Dir);
+}
+
+TEST(AtomicFile, KeepsPermissionsFollowsLinksAndClearsWhatKilledWritesLeft) {
+    namespace fs = std::filesystem;
+    const fs::path Dir = fs::temp_directory_path() /
+                         ("korvane-atomic-stale-" + std::to_string(::getpid()));
+    fs::remove_all(Dir);
+    fs::create_directories(Dir);
+    const auto Text = [](const fs::path& P) {
+        std::ifstream In(P);
+        return std::string(std::istreambuf_iterator<char>(In), {});
+    };
+    const auto Write = [](const fs::path& P, const std::string& T) {
+        WriteFileAtomically(P.string(), [&](TStream& S) { S.WriteBuffer(T.data(), T.size()); });
+    };
+
+    // The replaced file's permissions stay; a link stays a link, and its target changes.
+    const fs::path Data = Dir / "data.csv";
+    Write(Data, "1");
+    ::chmod(Data.c_str(), 0640);
+    Write(Data, "2");
+    struct stat Info;
+    ASSERT_EQ(::stat(Data.c_str(), &Info), 0);
+    EXPECT_EQ(Info.st_mode & 0777, 0640u);
+    fs::create_symlink("data.csv", Dir / "link.csv");
+    Write(Dir / "link.csv", "3");
+    EXPECT_TRUE(fs::is_symlink(Dir / "link.csv"));
+    EXPECT_EQ(Text(Data), "3");
+
+    // Leftovers of a writer that is gone are removed by the next write in the folder; those of
+    // a running writer (this one) and files that merely look alike stay.
+    const pid_t Gone = ::fork();
+    if (Gone == 0)
+        ::_exit(0);
+    ::waitpid(Gone, nullptr, 0);
+    const std::string Dead = ".data.csv." + std::to_string(Gone) + "-0.korvane-tmp";
+    const std::string Alive = ".data.csv." + std::to_string(::getpid()) + "-99.korvane-tmp";
+    for (const std::string& Name : {Dead, Alive, std::string(".data.csv.x-1.korvane-tmp"),
+                                    std::string("data.csv.1-1.korvane-tmp")})
+        std::ofstream(Dir / Name) << "partial";
+    EXPECT_TRUE(IsTemporaryFileName(Dead));
+    EXPECT_FALSE(IsTemporaryFileName("data.csv.1-1.korvane-tmp"));
+    EXPECT_FALSE(IsTemporaryFileName(".data.csv.x-1.korvane-tmp"));
+    EXPECT_FALSE(IsTemporaryFileName("data.csv"));
+    Write(Dir / "other.csv", "4");
+    EXPECT_FALSE(fs::exists(Dir / Dead));
+    EXPECT_TRUE(fs::exists(Dir / Alive));
+    EXPECT_TRUE(fs::exists(Dir / ".data.csv.x-1.korvane-tmp"));
+    EXPECT_TRUE(fs::exists(Dir / "data.csv.1-1.korvane-tmp"));
+    // Nothing of the writes themselves is left.
+    int Temporary = 0;
+    for (const auto& Entry : fs::directory_iterator(Dir))
+        Temporary += IsTemporaryFileName(Entry.path().filename().string());
+    EXPECT_EQ(Temporary, 1); // Alive
+    EXPECT_EQ(RemoveStaleTemporaryFiles((Dir / "missing").string()), 0);
+
+    // A long name still gets a temporary file the system accepts.
+    const fs::path Long = Dir / (std::string(250, 'n') + ".csv");
+    Write(Long, "5");
+    EXPECT_EQ(Text(Long), "5");
+    fs::remove_all(Dir);
 }

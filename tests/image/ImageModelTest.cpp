@@ -1,5 +1,6 @@
 #include "image/ImageModel.h"
 
+#include "core/AtomicFile.h"
 #include "core/Errors.h"
 
 #include <QImage>
@@ -63,6 +64,6 @@ TEST(SaveImageFile, WritesTheFormatOfTheNameAndNeverLosesTheOldFile) {
     }
     EXPECT_TRUE(fs::is_directory(Dir / "folder.png" / "inside"));
     for (const auto& Entry : fs::directory_iterator(Dir))
-        EXPECT_EQ(Entry.path().string().find(".tmp-"), std::string::npos) << Entry.path();
+        EXPECT_FALSE(IsTemporaryFileName(Entry.path().filename().string())) << Entry.path();
     fs::remove_all(Dir);
 }
