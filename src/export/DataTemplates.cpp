@@ -80,6 +80,7 @@ public:
     std::string Symbol() const override { return "XU"; }
     std::string Description() const override { return "X units"; }
     unsigned Sections() const override { return tsAllSections; }
+    bool IsText() const override { return true; }
     std::string BodyValue(TDoublePoint, const TExpansionParams& Params) const override {
         return Params.Units.X;
     }
@@ -93,6 +94,7 @@ public:
     std::string Symbol() const override { return "YU"; }
     std::string Description() const override { return "Y units"; }
     unsigned Sections() const override { return tsAllSections; }
+    bool IsText() const override { return true; }
     std::string BodyValue(TDoublePoint, const TExpansionParams& Params) const override {
         return Params.Units.Y;
     }
@@ -157,6 +159,7 @@ public:
     std::string Symbol() const override { return "DataSetName"; }
     std::string Description() const override { return "Data set name"; }
     unsigned Sections() const override { return tsHeader | tsFooter; }
+    bool IsText() const override { return true; }
     std::string HeaderValue(const TDigitization& Digitization,
                             const TExpansionParams&) const override {
         return Digitization.Name();
@@ -168,6 +171,7 @@ public:
     std::string Symbol() const override { return "DataSetColor"; }
     std::string Description() const override { return "Data set color"; }
     unsigned Sections() const override { return tsHeader | tsFooter; }
+    bool IsText() const override { return true; }
     std::string HeaderValue(const TDigitization& Digitization,
                             const TExpansionParams&) const override {
         const std::size_t Index = Digitization.ColorIndex();
@@ -181,6 +185,7 @@ public:
     std::string Symbol() const override { return "TimeStamp"; }
     std::string Description() const override { return "Time stamp"; }
     unsigned Sections() const override { return tsHeader | tsFooter; }
+    bool IsText() const override { return true; }
     std::string HeaderValue(const TDigitization&, const TExpansionParams&) const override {
         const QLocale Locale;
         const QString Format = Locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') +
@@ -296,34 +301,65 @@ std::string TTagParser::GetText() const {
     return Text;
 }
 
-std::string TTagParser::ExpandBody(TDoublePoint Point, const TExpansionParams& Params) const {
+namespace {
+
+// Appends a tag's value: free text as Values says, anything else as it is.
+void AppendValue(std::string& Text, const TDataTemplateTag& Tag, const std::string& Value,
+                 ETextValues Values) {
+    if (!Tag.IsText()) {
+        Text += Value;
+        return;
+    }
+    for (const char C : Value) {
+        if (static_cast<unsigned char>(C) < 0x20 || C == 0x7F) {
+            Text += ' ';
+            continue;
+        }
+        if (Values == ETextValues::Xml) {
+            switch (C) {
+            case '&': Text += "&amp;"; continue;
+            case '<': Text += "&lt;"; continue;
+            case '>': Text += "&gt;"; continue;
+            case '"': Text += "&quot;"; continue;
+            case '\'': Text += "&apos;"; continue;
+            default: break;
+            }
+        }
+        Text += C;
+    }
+}
+
+} // namespace
+
+std::string TTagParser::ExpandBody(TDoublePoint Point, const TExpansionParams& Params,
+                                   ETextValues Values) const {
     std::string Text;
     for (const TItem& Item : FItems) {
         Text += Item.Literal;
         if (Item.Tag)
-            Text += Item.Tag->BodyValue(Point, Params);
+            AppendValue(Text, *Item.Tag, Item.Tag->BodyValue(Point, Params), Values);
     }
     return Text;
 }
 
 std::string TTagParser::ExpandHeader(const TDigitization& Digitization,
-                                     const TExpansionParams& Params) const {
+                                     const TExpansionParams& Params, ETextValues Values) const {
     std::string Text;
     for (const TItem& Item : FItems) {
         Text += Item.Literal;
         if (Item.Tag)
-            Text += Item.Tag->HeaderValue(Digitization, Params);
+            AppendValue(Text, *Item.Tag, Item.Tag->HeaderValue(Digitization, Params), Values);
     }
     return Text;
 }
 
 std::string TTagParser::ExpandFooter(const TDigitization& Digitization,
-                                     const TExpansionParams& Params) const {
+                                     const TExpansionParams& Params, ETextValues Values) const {
     std::string Text;
     for (const TItem& Item : FItems) {
         Text += Item.Literal;
         if (Item.Tag)
-            Text += Item.Tag->FooterValue(Digitization, Params);
+            AppendValue(Text, *Item.Tag, Item.Tag->FooterValue(Digitization, Params), Values);
     }
     return Text;
 }
@@ -356,18 +392,25 @@ void TDataTemplate::SaveToStream(TStream& Stream) const {
     StringToStream(Stream, FooterText());
 }
 
+ETextValues TDataTemplate::TextValues() const {
+    const auto Lower = [](char C) { return static_cast<char>(C | 0x20); };
+    const bool Xml = Extension.size() == 3 && Lower(Extension[0]) == 'x' &&
+                     Lower(Extension[1]) == 'm' && Lower(Extension[2]) == 'l';
+    return Xml ? ETextValues::Xml : ETextValues::OneLine;
+}
+
 std::string TDataTemplate::ExpandBody(TDoublePoint Point, const TExpansionParams& Params) const {
-    return Body.ExpandBody(Point, Params);
+    return Body.ExpandBody(Point, Params, TextValues());
 }
 
 std::string TDataTemplate::ExpandHeader(const TDigitization& Digitization,
                                         const TExpansionParams& Params) const {
-    return Header.ExpandHeader(Digitization, Params);
+    return Header.ExpandHeader(Digitization, Params, TextValues());
 }
 
 std::string TDataTemplate::ExpandFooter(const TDigitization& Digitization,
                                         const TExpansionParams& Params) const {
-    return Footer.ExpandFooter(Digitization, Params);
+    return Footer.ExpandFooter(Digitization, Params, TextValues());
 }
 
 void TDataTemplate::SetHeaderText(const std::string& Text) {

@@ -60,7 +60,14 @@ public:
                                     const TExpansionParams& Params) const;
     // Where the tag is offered in the insert menu: a set of ETemplateSection bits.
     virtual unsigned Sections() const = 0;
+    // Whether the tag's values are free text (units, names) rather than numbers or braces.
+    virtual bool IsText() const { return false; }
 };
+
+// How free-text values go into a section: always on one line (control characters such as
+// line breaks and tabs become spaces, since one would break the file's rows), and in XML with
+// its special characters written as entities.
+enum class ETextValues { OneLine, Xml };
 
 // Base of the literal-brace tags: offered in every section.
 class TBuiltInTag : public TDataTemplateTag {
@@ -95,11 +102,12 @@ public:
 
     const std::vector<TItem>& Items() const { return FItems; }
 
-    std::string ExpandBody(TDoublePoint Point, const TExpansionParams& Params) const;
-    std::string ExpandHeader(const TDigitization& Digitization,
-                             const TExpansionParams& Params) const;
-    std::string ExpandFooter(const TDigitization& Digitization,
-                             const TExpansionParams& Params) const;
+    std::string ExpandBody(TDoublePoint Point, const TExpansionParams& Params,
+                           ETextValues Text = ETextValues::OneLine) const;
+    std::string ExpandHeader(const TDigitization& Digitization, const TExpansionParams& Params,
+                             ETextValues Text = ETextValues::OneLine) const;
+    std::string ExpandFooter(const TDigitization& Digitization, const TExpansionParams& Params,
+                             ETextValues Text = ETextValues::OneLine) const;
 
 private:
     std::vector<TItem> FItems;
@@ -132,6 +140,8 @@ public:
     virtual std::string ExpandFooter(const TDigitization& Digitization,
                                      const TExpansionParams& Params) const;
     virtual bool CanCopyToClipboard() const { return true; }
+    // XML for the extension "xml" (any letter case), else one line.
+    ETextValues TextValues() const;
 
     // Parse Text into the section; a parse error propagates and the section stays as it was.
     void SetHeaderText(const std::string& Text);

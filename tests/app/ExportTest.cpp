@@ -123,6 +123,47 @@ TEST_F(Export, TheExportActionWritesTheLineToTheChosenFile) {
     EXPECT_EQ(Settings.ExportFolder, (Dir / "results").string());
 }
 
+TEST_F(Export, HostileNamesProposeOneValidFileInTheExportFolder) {
+    Window->actDigitizeNewScatter->Execute();
+    auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());
+    ASSERT_NE(Scatter, nullptr);
+    Click(100, 100);
+    const std::string Long(300, 'y');
+    struct TCase {
+        std::string Name, Proposed;
+    };
+    for (const TCase& Case : std::vector<TCase>{
+             {"../../x", "wave - ..-..-x.csv"},
+             {"a/b", "wave - a-b.csv"},
+             {"CON", "wave - CON.csv"},
+             {"", "wave -.csv"},
+             {"two\nlines", "wave - two lines.csv"},
+             {Long, "wave - " + Long.substr(0, 255 - 7 - 4) + ".csv"},
+         }) {
+        Scatter->SetName(Case.Name);
+        Questions.clear();
+        Window->actDataExport->Execute(); // cancelled at the file question
+        ASSERT_EQ(Questions.size(), 1u) << Case.Name;
+        const fs::path Proposed = Questions[0].InitialPath.toStdString();
+        EXPECT_EQ(Proposed.parent_path(), Dir) << Case.Name;
+        EXPECT_EQ(Proposed.filename().string(), Case.Proposed);
+    }
+    // A template's own name and extension cannot break the file question either.
+    Scatter->SetName("S");
+    auto Odd = std::make_unique<TDataTemplate>("odd (*.exe)\nname");
+    Odd->Extension = "../c sv";
+    Window->App().ApplicationParameters().Templates().Add(std::move(Odd));
+    TemplateName = "odd (*.exe)\nname";
+    Questions.clear();
+    Window->actDataExport->Execute();
+    ASSERT_EQ(Questions.size(), 1u);
+    EXPECT_EQ(Questions[0].Filters,
+              QStringList({"odd [*.exe] name Files (*.-csv)", "All Files (*)"}));
+    EXPECT_EQ(Questions[0].DefaultSuffix, "-csv");
+    EXPECT_EQ(fs::path(Questions[0].InitialPath.toStdString()).filename(), "wave - S.-csv");
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+}
+
 TEST_F(Export, TemplatesSelectionAndTheSpreadsheet) {
     Window->actDigitizeNewScatter->Execute();
     auto* Scatter = dynamic_cast<TScatter*>(Window->CurrentDigitization());

@@ -181,6 +181,30 @@ TEST(TagParser, ValuesFollowTheFormatsAndSeparator) {
     EXPECT_EQ(Got.Header, ";;1,235e+03");
 }
 
+TEST(DataTemplate, FreeTextStaysOnItsLineAndIsEscapedInXml) {
+    // Hostile units and names: line breaks, tabs and XML's special characters. Numbers and
+    // the template's own text are never touched.
+    auto Scatter = MakeScatter("a\r\nb<&>\"'", {{1, 2}});
+    const TExpansionParams P = Params("m\ts", "<N>");
+    struct TCase {
+        const char* Extension;
+        const char* Header;
+        const char* Body;
+    };
+    for (const TCase& Case : std::vector<TCase>{
+             {"csv", "<a>a  b<&>\"' m s <N></a>", "1.00 m s\n"},
+             {"XML", "<a>a  b&lt;&amp;&gt;&quot;&apos; m s &lt;N&gt;</a>", "1.00 m s\n"},
+             {"", "<a>a  b<&>\"' m s <N></a>", "1.00 m s\n"},
+         }) {
+        TDataTemplate Template;
+        Template.Extension = Case.Extension;
+        Template.SetHeaderText("<a>{DataSetName} {XU} {YU}</a>");
+        Template.SetBodyText("{X} {XU}\n");
+        EXPECT_EQ(Template.ExpandHeader(*Scatter, P), Case.Header) << Case.Extension;
+        EXPECT_EQ(Template.ExpandBody({1, 2}, P), Case.Body) << Case.Extension;
+    }
+}
+
 TEST(TagParser, ExtremesOfNoPointsAreTheStartValues) {
     auto Empty = MakeScatter("Empty", {});
     const TExpansions Got = ExpandAll("{XMin} {XMax} {YMin} {YMax}", {}, *Empty, Params());

@@ -1,6 +1,7 @@
 #include "ui/modes/ExportCommands.h"
 
 #include "core/AtomicFile.h"
+#include "core/FileNames.h"
 #include "core/Prompter.h"
 #include "core/ReadOnlyFiles.h"
 #include "core/Streams.h"
@@ -38,13 +39,6 @@ TExpansionParams ExportParams(const TFileParameters& Parameters) {
 }
 
 // A data set's name as part of a file name: a slash would name a folder.
-std::string FileNamePart(std::string Name) {
-    for (char& C : Name)
-        if (C == '/')
-            C = '-';
-    return Name;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -73,10 +67,13 @@ TBoundsRect DialogBounds(const QWidget& Dialog) {
 }
 
 QStringList ExportFileFilters(const std::string& TemplateName, const std::string& Extension) {
-    const QString Pattern =
-        Extension.empty() ? QStringLiteral("*") : "*." + QString::fromStdString(Extension);
-    return {QStringLiteral("%1 Files (%2)").arg(QString::fromStdString(TemplateName), Pattern),
-            QStringLiteral("All Files (*)")};
+    // A template's name and extension are the user's text: nothing in them may break the
+    // filter's form "Name (*.ext)".
+    const std::string Safe = SafeExtension(Extension);
+    const QString Pattern = Safe.empty() ? QStringLiteral("*") : "*." + QString::fromStdString(Safe);
+    QString Name = QString::fromStdString(TemplateName).simplified();
+    Name.replace(QLatin1Char('('), QLatin1Char('[')).replace(QLatin1Char(')'), QLatin1Char(']'));
+    return {QStringLiteral("%1 Files (%2)").arg(Name, Pattern), QStringLiteral("All Files (*)")};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -145,7 +142,7 @@ bool TExportDataCommand::OpenOutput() {
     TSaveFileQuestion Question;
     Question.Caption = QStringLiteral("Save As");
     Question.Filters = ExportFileFilters(Template.Name, Template.Extension);
-    Question.DefaultSuffix = QString::fromStdString(Template.Extension);
+    Question.DefaultSuffix = QString::fromStdString(SafeExtension(Template.Extension));
     Question.InitialPath = QString::fromStdString(DefaultFileName());
     QString Chosen;
     if (!Dialogs("TExportDataCommand").AskSaveFileName(Question, Chosen) || Chosen.isEmpty())
@@ -164,11 +161,12 @@ std::string TExportDataCommand::DefaultFileName() const {
     const TDataTemplate* Selected = FDialog->SelectedTemplate();
     const std::string& Extension = (Selected ? *Selected : FDialog->Current()).Extension;
     const fs::path Image = App("TExportDataCommand").FileParameters().ImageFileName();
-    std::string Name = FileNamePart(FDigitization->Name());
+    // Names and extensions may hold anything (slashes, "..", line breaks, 300 characters):
+    // the proposal is always one valid name inside the folder.
+    std::string Stem = FDigitization->Name();
     if (!Image.empty())
-        Name = BaseNameOf(Image.string()) + " - " + Name;
-    if (!Extension.empty())
-        Name += "." + Extension;
+        Stem = BaseNameOf(Image.string()) + " - " + Stem;
+    const std::string Name = SafeFileName(Stem, Extension);
 
     // The folder of the last export, else the image's, else the home folder.
     TProgramSettings Settings;
