@@ -13,6 +13,7 @@
 #include "ui/help/HelpWindow.h"
 #include "ui/modes/DigitizingCommands.h"
 #include "ui/modes/DigitizingModes.h"
+#include "ui/modes/ExportCommands.h"
 #include "ui/modes/GuideControls.h"
 #include "ui/modes/KorvaneActions.h"
 #include "ui/modes/KorvaneCommands.h"
@@ -186,10 +187,9 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
 void TfrmMain::ApplyWindowLayout() {
     const TApplicationParameters& Params = FApp->ApplicationParameters();
     const TBoundsRect& B = Params.MainWindowBounds;
-    if (B.Right > B.Left && B.Bottom > B.Top) {
-        resize(B.Right - B.Left, B.Bottom - B.Top);
-        move(B.Left, B.Top);
-    }
+    // On a screen and within it, or centred where the stored place is off every screen.
+    if (B.Right > B.Left && B.Bottom > B.Top)
+        ApplyDialogBounds(*this, B);
     resizeDocks({pnlData}, {std::max(Params.DataPanelWidth, 40)}, Qt::Horizontal);
     const int ListHeight = std::max(Params.DigitizationListHeight, 16);
     splData->setSizes({ListHeight, std::max(splData->height() - ListHeight, 100)});

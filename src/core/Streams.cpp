@@ -145,8 +145,13 @@ void TFileStream::Close() {
 // --- strings
 
 void StringToStream(TStream& Stream, const std::string& Text) {
-    if (Text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        throw EWriteError("String too long for a stream record.");
+    // What StringFromStream would refuse must never be written: the whole file would be lost
+    // at the next start.
+    if (Text.size() > static_cast<std::size_t>(MaxStreamStringLength))
+        throw EWriteError("A text of " + std::to_string(Text.size()) +
+                          " bytes is too long to be saved (at most " +
+                          std::to_string(MaxStreamStringLength) +
+                          "): shorten the data set's name, the units or the template.");
     WriteInt32(Stream, static_cast<std::int32_t>(Text.size()));
     Stream.WriteBuffer(Text.data(), Text.size());
 }

@@ -2,7 +2,9 @@
 
 #include "document/Parameters.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -25,9 +27,18 @@ struct TBoundsRect {
     std::int32_t Top = 0;
     std::int32_t Right = 0;
     std::int32_t Bottom = 0;
-    std::int32_t Width() const { return Right - Left; }
-    std::int32_t Height() const { return Bottom - Top; }
+    // Saturated: a file may hold any four numbers.
+    std::int32_t Width() const { return Span(Left, Right); }
+    std::int32_t Height() const { return Span(Top, Bottom); }
     friend bool operator==(const TBoundsRect&, const TBoundsRect&) = default;
+
+private:
+    static std::int32_t Span(std::int32_t From, std::int32_t To) {
+        const std::int64_t D = static_cast<std::int64_t>(To) - From;
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(D, std::numeric_limits<std::int32_t>::min(),
+                                     std::numeric_limits<std::int32_t>::max()));
+    }
 };
 
 // Window placement, panel sizes, export templates, the recent files list and two switches,

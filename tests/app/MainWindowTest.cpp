@@ -19,6 +19,7 @@
 #include "ui/panel/Magnifier.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -40,6 +41,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -921,7 +923,7 @@ TEST_F(MainWindow, TheOpenDialogStartsInTheFolderOfTheLastImageOpenedThroughIt) 
 }
 
 TEST_F(MainWindow, ARestartKeepsTheDataSetListHeightAndGivesTheRestToTheData) {
-    Window->resize(900, 600);
+    Window->resize(780, 580);
     Settle();
     Window->splData->setSizes({60, Window->splData->height() - 60});
     Settle();
@@ -929,7 +931,7 @@ TEST_F(MainWindow, ARestartKeepsTheDataSetListHeightAndGivesTheRestToTheData) {
     Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
     Window->show();
     Settle();
-    EXPECT_EQ(Window->size(), QSize(900, 600));
+    EXPECT_EQ(Window->size(), QSize(780, 580));
     const QList<int> Sizes = Window->splData->sizes();
     ASSERT_EQ(Sizes.size(), 2);
     EXPECT_NEAR(Sizes[0], 60, 4);
@@ -957,17 +959,44 @@ TEST_F(MainWindow, EnhancedFollowingIsOneSwitchKeptBesideTheSettings) {
     EXPECT_FALSE(Window->actDigitizeEnhancedFollowing->isChecked());
 }
 
+TEST_F(MainWindow, StoredPlacesOffEveryScreenOrLargerThanItAreBroughtBack) {
+    const std::int32_t Min = std::numeric_limits<std::int32_t>::min();
+    const std::int32_t Max = std::numeric_limits<std::int32_t>::max();
+    const QRect Screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const TBoundsRect& Stored : {TBoundsRect{Min, Min, Max, Max},
+                                      TBoundsRect{Max - 700, Max - 500, Max, Max},
+                                      TBoundsRect{-5000, 10, -4300, 510}}) {
+        Window.reset();
+        {
+            TApplicationParameters Params(Dir.string());
+            TPaintParameters Paint;
+            Params.MainWindowBounds = Stored;
+            Params.ExportDialogBounds = Stored;
+            Params.SaveParameterFile(Paint);
+        }
+        Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
+        Window->show();
+        QApplication::processEvents();
+        // On the screen and no larger than it (the window manager adds its frame).
+        const QRect Shown = Window->geometry();
+        EXPECT_TRUE(Screen.contains(Shown.center()) && Shown.width() <= Screen.width() &&
+                    Shown.height() <= Screen.height())
+            << Stored.Left << ": " << Shown.x() << "," << Shown.y() << " " << Shown.width()
+            << "x" << Shown.height();
+    }
+}
+
 TEST_F(MainWindow, LayoutAndGuideStateSurviveARestart) {
     Window->actViewCloseGuide->Execute();
     EXPECT_FALSE(Window->pnlGuide->isVisible());
     EXPECT_TRUE(Window->actViewShowGuide->isVisible());
     EXPECT_FALSE(Window->actViewCloseGuide->isVisible());
-    Window->resize(900, 700);
+    Window->resize(780, 560);
     QApplication::processEvents();
     ASSERT_TRUE(Window->close());
     Window = std::make_unique<TfrmMain>(Dir.string(), Prompter, &Dialogs);
     EXPECT_FALSE(Window->App().ApplicationParameters().ShowGuide);
-    EXPECT_EQ(Window->size(), QSize(900, 700));
+    EXPECT_EQ(Window->size(), QSize(780, 560));
     Window->show();
     EXPECT_FALSE(Window->pnlGuide->isVisible());
 }

@@ -40,6 +40,9 @@ TEST(Streams, Strings) {
     const std::string Longest(MaxStreamStringLength, 'x');
     StringToStream(S, Longest);
     EXPECT_EQ(S.Size(), 4 + 4 + 10 + 4 + MaxStreamStringLength);
+    // What could not be read back is not written at all.
+    EXPECT_THROW(StringToStream(S, Longest + "x"), EWriteError);
+    EXPECT_EQ(S.Size(), 4 + 4 + 10 + 4 + MaxStreamStringLength);
     S.Seek(0);
     EXPECT_EQ(StringFromStream(S), "");
     EXPECT_EQ(StringFromStream(S), "Ångström");

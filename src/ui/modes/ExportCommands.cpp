@@ -45,8 +45,11 @@ TExpansionParams ExportParams(const TFileParameters& Parameters) {
 // Bounds and filters
 
 void ApplyDialogBounds(QWidget& Dialog, const TBoundsRect& Bounds) {
-    const QRect Wanted(Bounds.Left, Bounds.Top, std::max(Bounds.Width(), 1),
-                       std::max(Bounds.Height(), 1));
+    // Never larger than the screen, whatever the file said.
+    QSize Most(std::max(Bounds.Width(), 1), std::max(Bounds.Height(), 1));
+    if (const QScreen* Screen = QGuiApplication::primaryScreen())
+        Most = Most.boundedTo(Screen->availableGeometry().size());
+    const QRect Wanted(Bounds.Left, Bounds.Top, Most.width(), Most.height());
     Dialog.resize(Wanted.size());
     const QSize Size = Dialog.size(); // within the dialog's minimum
     bool OnScreen = false;

@@ -174,6 +174,70 @@ TEST_F(FileParameters, FileByteForByteAndBack) {
     EXPECT_EQ(Loaded.StoredCount(), 0);
 }
 
+TEST_F(FileParameters, EveryFieldAtItsLimitComesBackAndTooLongATextFailsBeforeTheFile) {
+    Params.SetImageFileName(Image);
+    const std::string Longest(MaxStreamStringLength, 'u');
+    Params.SetUnits({Longest, "\n\t../../x"});
+    TCoordFormatPair Formats;
+    Formats.XFormat.FloatingPoint = false;
+    Formats.XFormat.Precision = TCoordFormat::MaxPrecision;
+    Formats.YFormat.Precision = TCoordFormat::MaxPrecision;
+    Params.SetFormats(Formats);
+    TVectorizerParameters& V = Params.VectorizerParameters;
+    V.SetDelay(300);
+    V.SetMaxHorizontalJump(10);
+    V.SetMaxVerticalJump(500);
+    V.SetThicknessTolerance(1000);
+    V.SetColorTolerance(1.0);
+    V.SelectedPointColor = static_cast<std::uint8_t>(DisplayColors.size() - 1);
+    TScaleSystem S;
+    S.Define({0, 1000}, {1000, 1000}, {1000, 0}, {-1e300, -1e300}, {1e300, 1e300}, false, false);
+    Panel.Scale.SetScaleSystems(S, S);
+    Panel.Scroller.Horizontal = 2147483647;
+    Panel.Scroller.Vertical = -2147483647 - 1;
+    TScatter Hostile{std::string(300, 'n') + "\r\n../../x\0CON"};
+    Hostile.SetColorIndex(static_cast<std::uint8_t>(DisplayColors.size() - 1));
+    TCircleMarker Marker;
+    Marker.SetSize(10);
+    Hostile.SetMarker(Marker);
+    TDoublePointArray Many;
+    for (int K = 0; K < 1000000; ++K)
+        Many.Add({K * 1e-300, -K * 1e300});
+    Hostile.SetPoints(Many);
+    TFunctionalLine Named{Longest};
+    Named.AddPoint({0, 0});
+    const TDigitizationRefs List{&Hostile, &Named};
+    Params.Save(&List, Panel);
+    const TBytes Saved = ReadFileBytes(ParFile(Image));
+
+    TFileParameters Loaded(Folder.Path());
+    TTestPanel LoadedPanel;
+    Loaded.Open(Image, LoadedPanel);
+    EXPECT_EQ(Loaded.Units, Params.Units);
+    EXPECT_EQ(Loaded.Formats.XFormat.Precision, TCoordFormat::MaxPrecision);
+    EXPECT_TRUE(Loaded.VectorizerParameters == V);
+    EXPECT_EQ(LoadedPanel.Scroller.Horizontal, 2147483647);
+    ASSERT_EQ(Loaded.StoredCount(), 2);
+    EXPECT_EQ(Loaded.StoredDigitization(0).Name(), Hostile.Name());
+    EXPECT_EQ(Loaded.StoredDigitization(0).Count(), 1000000);
+    EXPECT_EQ(Loaded.StoredDigitization(0).Marker().GetSize(), 10);
+    EXPECT_EQ(Loaded.StoredDigitization(1).Name(), Longest);
+    Loaded.Save(nullptr, LoadedPanel);
+    EXPECT_EQ(ReadFileBytes(ParFile(Image)), Saved); // byte for byte
+
+    // One byte more than a file may hold: the save fails with a message that says what to do,
+    // before anything is written, and the file on disk stays whole.
+    Named.SetName(Longest + "u");
+    try {
+        Params.Save(&List, Panel);
+        ADD_FAILURE() << "saved";
+    } catch (const EWriteError& E) {
+        EXPECT_STREQ(E.what(), "A text of 100001 bytes is too long to be saved (at most 100000): "
+                               "shorten the data set's name, the units or the template.");
+    }
+    EXPECT_EQ(ReadFileBytes(ParFile(Image)), Saved);
+}
+
 TEST_F(FileParameters, PathsDifferingInAsciiCaseShareAFileOthersDoNot) {
     Params.Open("/x/Ärger/Chart.png", Panel);
     Params.SetUnits({"mm", "N"});
