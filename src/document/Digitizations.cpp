@@ -559,6 +559,16 @@ void TLine::FollowerPoint(TVectorizer& Follower, TLongintPoint Pixel) {
         Follower.Terminate();
     }
     FInFollowerPoint = false;
+    if (FDiscardPending) {
+        // A listener discarded the run while the point was announced; all have heard it now.
+        FDiscardPending = false;
+        try {
+            NotifyExtended<ILineListener>(
+                [this](ILineListener& L) { L.FollowingDiscarded(*this); });
+        } catch (...) {
+            // The run is gone all the same, and the follower must not see the exception.
+        }
+    }
 }
 
 void TLine::AcceptPixel(TVectorizer& Follower, TLongintPoint Pixel) {
@@ -636,9 +646,13 @@ void TLine::DiscardFollower() {
         // has returned. Paused and asked to end, it delivers nothing more meanwhile.
         std::shared_ptr<TVectorizer> Later(std::move(FFollower));
         FRun->Dispatcher.Post([Later] {});
-    } else {
-        FFollower.reset();
+        EndRun();
+        // The step's point is being announced: the listeners still to hear it hear it first,
+        // so that every point the line got was announced before the run's end.
+        FDiscardPending = true;
+        return;
     }
+    FFollower.reset();
     EndRun();
     NotifyExtended<ILineListener>([this](ILineListener& L) { L.FollowingDiscarded(*this); });
 }

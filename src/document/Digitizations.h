@@ -313,7 +313,8 @@ public:
     void FollowerTerminated(TVectorizer& Follower);
     // Ends a run at once: the follower is paused and destroyed and delivers nothing more, the
     // track goes, and the listeners hear only FollowingDiscarded (no end of the run, no
-    // PointsAdded).
+    // PointsAdded). Called by a listener of PointFollowed, FollowingDiscarded goes out once
+    // every listener has heard that point.
     void DiscardFollower();
 
     // The running follower, or null.
@@ -349,6 +350,8 @@ private:
     bool FRunFailed = false;
     // FollowerPoint is on the stack: the follower is inside one of its steps.
     bool FInFollowerPoint = false;
+    // The run was discarded inside FollowerPoint; FollowingDiscarded is still to be sent.
+    bool FDiscardPending = false;
 };
 
 class TFunctionalLine : public TLine {

@@ -64,7 +64,12 @@ bool TVectorizerRunner::Paused() const {
 }
 
 void TVectorizerRunner::Terminate() {
-    FTerminated = true;
+    {
+        // Set under the lock: a follower thread between its look at the flag and its wait for
+        // the Delay would otherwise miss the notification and sleep the Delay out.
+        std::lock_guard Lock(FControl->Mutex);
+        FTerminated = true;
+    }
     FControl->Changed.notify_all(); // cut a Delay short
 }
 

@@ -467,12 +467,15 @@ TEST_F(LineFollowing, DestroyingALineDiscardsItsFollower) {
 
 TEST_F(LineFollowing, DiscardInsideTheFollowersStep) {
     // A listener shown the fifth point discards the run: the follower is in the middle of its
-    // step at that moment.
+    // step at that moment. A listener after it still hears that point, before the discard.
+    TLineLog After;
     std::unique_ptr<TFunctionalLine> Line = NewLine<TFunctionalLine>();
+    Line->AddListener(&After);
     Log.OnPoint = [&](TLine& L) {
         if (L.Count() == 5)
             L.DiscardFollower();
     };
+    After.OnPoint = [&](TLine& L) { After.Add("Point", L); };
     Log.Events.clear();
     Line->AutoDigitize(Chart->Run(), Click(10, 51));
     ASSERT_TRUE(PumpUntil([&] { return !Line->Following(); }));
@@ -480,6 +483,8 @@ TEST_F(LineFollowing, DiscardInsideTheFollowersStep) {
     EXPECT_EQ(Line->Count(), 5);
     EXPECT_EQ(Log.Followed.size(), 5u);
     EXPECT_EQ(Log.Events, (TEvents{"Started 0", "Discarded 5"}));
+    EXPECT_EQ(After.Events, (TEvents{"Started 0", "Point 1", "Point 2", "Point 3", "Point 4",
+                                     "Point 5", "Discarded 5"}));
     Line.reset();
 }
 
