@@ -1218,16 +1218,16 @@ CASES = [
         id="d09_dashes_scan_turned", seed=9, **SCAN_PAGE, xlim=(0, 20), ylim=(0, 100),
         frame=dict(xlabel="Depth (m)", ylabel="Moisture (%)"),
         notes="Simulated colour scan turned 1.7 degrees anticlockwise, blur, noise, 250 specks "
-              "and uneven shading, JPEG: a steep 3 px dark green dashed line (7 on, 5 off) and a 3 px "
-              "black dotted line (3 on, 4 off).",
+              "and uneven shading, JPEG: a steep 3 px dark green dashed line (7 on, 5 off) and a black "
+              "dotted line of 4 px dots 4 px apart.",
         scan=dict(rotate_deg=-1.7, blur=0.8, noise=5, specks=250, shading=0.08, paper=SCAN_PAPER),
         format=dict(type="jpg", quality=85),
         curves=[functional("dashed", (0, 100, 50), 3, (0.3, 19.7), lambda x: 62 + 28 * np.sin(0.45 * x),
                            dash=(7, 5), start_max=0.9,
                            expect="bridges the 5 px gaps on the steep flanks ({gaps}): coverage >= 0.97, "
                                   "mean <= 0.7 px, no outliers"),
-                functional("dotted", BLACK, 3, (0.3, 19.7),
-                           lambda x: 16 + 0.05 * x ** 2 + 3 * np.sin(0.9 * x), dash=(3, 4), start_max=0.9,
+                functional("dotted", BLACK, 4, (0.3, 19.7),
+                           lambda x: 16 + 0.05 * x ** 2 + 3 * np.sin(0.9 * x), dash=(4, 4), start_max=0.9,
                            expect="bridges the 4 px gaps between dots without jumping to specks ({gaps}"
                                   + "): coverage >= 0.95, mean <= 0.8 px, outliers <= 0.01")],
     ),
