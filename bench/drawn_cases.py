@@ -728,16 +728,16 @@ def describe_style(c):
     return ", ".join(parts)
 
 
-def build_case(spec, out_dir, overlay_dir=None):
-    cid = spec["id"]
-    rng = np.random.default_rng(spec["seed"])
-    post = spec.get("scan", {})
+def build_case(case, out_dir, overlay_dir=None):
+    cid = case["id"]
+    rng = np.random.default_rng(case["seed"])
+    post = case.get("scan", {})
     paper = tuple(post.get("paper", WHITE))
-    plot = Plot(spec["size"], spec["box"], spec["xlim"], spec["ylim"], paper)
-    frame = dict(spec.get("frame", {}))
+    plot = Plot(case["size"], case["box"], case["xlim"], case["ylim"], paper)
+    frame = dict(case.get("frame", {}))
     draw_frame(plot, frame)
 
-    curves = spec["curves"]
+    curves = case["curves"]
     truths = []
     for c in curves:
         c.setdefault("width", 2)
@@ -758,8 +758,6 @@ def build_case(spec, out_dir, overlay_dir=None):
                 j = int(np.argmin(np.abs(X - Xt)))
                 xt, yt = plot.to_px(X[j], Y[j])
                 plot.stroke([xt, xt], [yt - t["height"] / 2.0, yt + t["height"] / 2.0], c["color"], t["width"])
-    for extra in spec.get("extras", []):
-        extra(plot)
     arr = plot.render()
 
     rot = None
@@ -772,7 +770,7 @@ def build_case(spec, out_dir, overlay_dir=None):
     if os.path.isdir(folder):
         shutil.rmtree(folder)
     os.makedirs(folder)
-    image_name, image_desc, img = write_image(arr, spec.get("format", {"type": "png"}), folder, cid)
+    image_name, image_desc, img = write_image(arr, case.get("format", {"type": "png"}), folder, cid)
     H, W = img.shape[:2]
 
     def final_px(X, Y):
@@ -829,7 +827,7 @@ def build_case(spec, out_dir, overlay_dir=None):
         raise CaseError("%s: evaluator calibration is %.2g px off the drawing" % (cid, reg_err))
 
     # ink on the truth, start pixels, hidden stretches
-    bilevel = spec.get("format", {}).get("bilevel")
+    bilevel = case.get("format", {}).get("bilevel")
     docs, report = [], []
     ink_paper = (255, 255, 255) if bilevel else paper
     for i, (c, (X, Y, _)) in enumerate(zip(curves, truths)):
@@ -862,7 +860,7 @@ def build_case(spec, out_dir, overlay_dir=None):
                       % (c["name"], c["kind"], len(X), across, start,
                          colour_distance(start_colour, colour), len(gaps), longest[0], longest[1]))
 
-    gen = {"seed": spec["seed"], "dpi": DPI}
+    gen = {"seed": case["seed"], "dpi": DPI}
     if rot:
         gen["rotation"] = {"degrees": math.degrees(math.atan2(rot["a"], rot["b"])),
                            "x_axis_vector_px": [rot["b"], rot["a"]], "about": [W / 2.0, H / 2.0],
@@ -882,7 +880,7 @@ def build_case(spec, out_dir, overlay_dir=None):
         "pixel_convention": "pixel [col,row]: col to the right, row downwards, row 0 at the top; "
                             "pixel centre at (col+0.5,row+0.5) in continuous image coordinates",
         "axes": axes,
-        "notes": spec["notes"].format(degrees=abs(gen["rotation"]["degrees"]) if rot else 0.0),
+        "notes": case["notes"].format(degrees=abs(gen["rotation"]["degrees"]) if rot else 0.0),
         "generator": gen,
         "curves": docs,
     }
@@ -1474,10 +1472,10 @@ def main():
                 shutil.rmtree(os.path.join(args.out, d))
     total = 0
     try:
-        for spec in CASES:
-            if args.only and spec["id"] not in args.only:
+        for case in CASES:
+            if args.only and case["id"] not in args.only:
                 continue
-            total += build_case(spec, args.out, args.overlay)
+            total += build_case(case, args.out, args.overlay)
         print("total %.2f MB" % (total / 1048576.0))
         if not args.no_oracle:
             run_oracle(args.out)
