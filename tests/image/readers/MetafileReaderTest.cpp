@@ -1,6 +1,7 @@
 #include "CorpusSupport.h"
 #include "image/ImageFormats.h"
 #include "image/readers/Readers.h"
+#include "image/readers/metafile/GdiObjects.h"
 #include "image/readers/metafile/MetafilePlayers.h"
 
 #include <QJsonObject>
@@ -264,6 +265,43 @@ TEST(MetafileReader, EmfClipPath) {
         for (QPoint P : C.Spared)
             EXPECT_EQ(Pixel(R, P.x(), P.y()), QColor(Qt::white)) << P.x() << "," << P.y();
     }
+}
+
+// WMF objects go to the lowest slot a deletion emptied, else to the next new one; EMF names
+// its slots, as far apart as it likes below the limit.
+TEST(MetafileReader, ObjectTableSlots) {
+    auto Pen = [](double Width) {
+        TGdiPen P;
+        P.Width = Width;
+        return TGdiObject(P);
+    };
+    auto WidthAt = [](const TGdiObjectTable& Table, std::uint32_t Index) {
+        const TGdiObject* Object = Table.Get(Index);
+        return Object ? std::get<TGdiPen>(*Object).Width : -1.0;
+    };
+    TGdiObjectTable Wmf;
+    for (int Width = 0; Width < 4; ++Width)
+        Wmf.Add(Pen(Width));
+    Wmf.Delete(2);
+    Wmf.Delete(0);
+    Wmf.Delete(7);
+    for (double Width : {10, 12, 14})
+        Wmf.Add(Pen(Width));
+    for (const auto& [Index, Width] :
+         {std::pair{0u, 10.0}, {1u, 1.0}, {2u, 12.0}, {3u, 3.0}, {4u, 14.0}, {5u, -1.0}})
+        EXPECT_EQ(WidthAt(Wmf, Index), Width) << Index;
+
+    TGdiObjectTable Emf;
+    Emf.Put(65535, Pen(5));
+    Emf.Put(65536, Pen(6));
+    Emf.Put(3, Pen(7));
+    Emf.Put(3, Pen(8));
+    EXPECT_EQ(WidthAt(Emf, 65535), 5);
+    EXPECT_EQ(WidthAt(Emf, 65536), -1);
+    EXPECT_EQ(WidthAt(Emf, 3), 8);
+    EXPECT_EQ(WidthAt(Emf, 4), -1);
+    Emf.Delete(3);
+    EXPECT_EQ(WidthAt(Emf, 3), -1);
 }
 
 TEST(MetafileReader, StructuralErrors) {
