@@ -144,8 +144,9 @@ TEST(MetafileReader, BandsDrawTheSamePicture) {
 
             TByteReader Input(CorpusPath(E.File), Format);
             // Bands of a few rows each.
-            const QImage Banded = std::string(Format) == "WMF" ? PlayWMF(Input, 5000).Image
-                                                               : PlayEMF(Input, 5000).Image;
+            const TMetafileDrawing Drawing{.BandBytes = 5000};
+            const QImage Banded = std::string(Format) == "WMF" ? PlayWMF(Input, Drawing).Image
+                                                               : PlayEMF(Input, Drawing).Image;
             ASSERT_EQ(Whole.size(), Banded.size());
             int Largest = 0;
             for (int Y = 0; Y < Whole.height(); ++Y)
@@ -223,6 +224,48 @@ TEST(MetafileReader, EmfMappingClippingAndStockObjects) {
 // path. A path of four corners is a rectangle only when its sides run along the axes: a bow
 // tie through the same corners is two triangles. Without an ended path, SelectClipPath keeps
 // the clipping as it is.
+// A drawing limited to MaxSide scales the whole picture down, mapping included; the size is
+// still checked as the file gives it.
+TEST(MetafileReader, SmallerDrawingScalesThePicture) {
+    const TBytes WmfQuarter = Wmf(RedRectangle(0, 0, 500, 250), TBox{0, 0, 1000, 500, 1000});
+    const TBytes EmfQuarter =
+        Emf({EmfRecord(39, Longs({1, 0, 0x002010C8, 0})), EmfRecord(37, Longs({1})),
+             EmfRecord(37, Longs({0x80000008})), EmfRecord(43, Longs({0, 0, 48, 24}))},
+            {0, 0, 2540, 1270});
+    const struct {
+        const char* Name;
+        TBytes File;
+        std::string Format;
+        std::int64_t MaxSide;
+        QSize Size;
+    } Cases[] = {
+        {"WMF", WmfQuarter, "WMF", 24, {24, 12}},
+        {"EMF", EmfQuarter, "EMF", 24, {24, 12}},
+        {"WMF smaller than the limit", WmfQuarter, "WMF", 500, {96, 48}},
+        {"EMF smaller than the limit", EmfQuarter, "EMF", 500, {96, 48}},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TByteReader Input(C.File.data(), C.File.size(), C.Format);
+        const TMetafileDrawing Drawing{.MaxSide = C.MaxSide};
+        const TWorkingImage R =
+            C.Format == "WMF" ? PlayWMF(Input, Drawing) : PlayEMF(Input, Drawing);
+        ASSERT_EQ(R.Image.size(), C.Size);
+        const int W = C.Size.width(), H = C.Size.height();
+        EXPECT_EQ(Pixel(R, W / 4, H / 4), QColor(200, 16, 32));
+        EXPECT_EQ(Pixel(R, W * 3 / 4, H / 4), QColor(Qt::white));
+        EXPECT_EQ(Pixel(R, W / 4, H * 3 / 4), QColor(Qt::white));
+    }
+    const TBytes Huge = Wmf(RedRectangle(0, 0, 10, 10), TBox{0, 0, 30000, 100, 10});
+    TByteReader Input(Huge.data(), Huge.size(), "WMF");
+    try {
+        PlayWMF(Input, {.MaxSide = 24});
+        ADD_FAILURE() << "no error";
+    } catch (const EImageError& Error) {
+        EXPECT_NE(std::string(Error.what()).find("too large"), std::string::npos) << Error.what();
+    }
+}
+
 TEST(MetafileReader, EmfClipPath) {
     // MoveToEx (0, 0), PolylineTo through Points, CloseFigure.
     auto Figure = [](std::initializer_list<std::int64_t> Points) {
