@@ -39,14 +39,15 @@ void WriteSeeds(const char* Folder) {
 
 } // namespace
 
+// Qt starts here, not in the first input, whose time limit it would use up.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    korvane::EnsureGuiApplication();
+    if (const char* Folder = std::getenv("KORVANE_FUZZ_SEEDS"))
+        WriteSeeds(Folder);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    static const bool Seeded = [] {
-        korvane::EnsureGuiApplication();
-        if (const char* Folder = std::getenv("KORVANE_FUZZ_SEEDS"))
-            WriteSeeds(Folder);
-        return true;
-    }();
-    (void)Seeded;
     try {
         const korvane::TPdfDocument Document = korvane::TPdfDocument::FromData(
             QByteArray(reinterpret_cast<const char*>(Data), static_cast<qsizetype>(Size)),

@@ -72,6 +72,8 @@ void TByteReader::Fill() {
 std::size_t TByteReader::ReadSome(void* Buffer, std::size_t Count) {
     const std::size_t Wanted = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(Count), Remaining()));
+    if (Wanted == 0) // Buffer may be null then (an empty vector's data())
+        return 0;
     auto* Out = static_cast<std::uint8_t*>(Buffer);
     if (FMemory) {
         std::memcpy(Out, FMemory + FPosition, Wanted);

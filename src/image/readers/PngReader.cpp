@@ -1,7 +1,8 @@
 // PNG images through libpng: every colour type and bit depth, tRNS transparency and Adam7
 // interlacing. libpng expands palettes, low-bit grey and tRNS and keeps the high byte of
 // 16-bit samples (png_set_strip_16); alpha is composited over white here. Ancillary colour
-// chunks (gAMA, cHRM, iCCP, sBIT, bKGD) are ignored: pixels stay as stored.
+// chunks (gAMA, cHRM, iCCP, sBIT, bKGD) are ignored: pixels stay as stored. They and the other
+// ancillary chunks but tRNS are not even read.
 //
 // libpng leaves a failing call by longjmp, back to the small function that made the call.
 // Those functions hold only plain data; the C++ objects (the working image, buffers) live in
@@ -183,6 +184,13 @@ public:
         if (!FPng || !FInfo)
             throw EImageError("Not enough memory to read a PNG file.");
         png_set_read_fn(FPng, &State, ReadPngData);
+        // The ancillary chunks that do not change the pixels are passed over unread, so that
+        // none is inflated and no damaged chunk length makes libpng allocate that much (a text
+        // chunk of 1.7 GB in a file of 67 bytes did).
+        static constexpr png_byte Ignored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0"
+                                              "pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0sTER\0tEXt\0"
+                                              "tIME\0zTXt";
+        png_set_keep_unknown_chunks(FPng, PNG_HANDLE_CHUNK_NEVER, Ignored, sizeof Ignored / 5);
     }
     ~TPngReadStruct() { png_destroy_read_struct(&FPng, FInfo ? &FInfo : nullptr, nullptr); }
     TPngReadStruct(const TPngReadStruct&) = delete;

@@ -1,6 +1,7 @@
 #include "CorpusSupport.h"
 #include "image/ImageFormats.h"
 #include "image/readers/Readers.h"
+#include "image/readers/metafile/GdiObjects.h"
 #include "image/readers/metafile/MetafilePlayers.h"
 
 #include <QJsonObject>
@@ -143,8 +144,9 @@ TEST(MetafileReader, BandsDrawTheSamePicture) {
 
             TByteReader Input(CorpusPath(E.File), Format);
             // Bands of a few rows each.
-            const QImage Banded = std::string(Format) == "WMF" ? PlayWMF(Input, 5000).Image
-                                                               : PlayEMF(Input, 5000).Image;
+            const TMetafileDrawing Drawing{.BandBytes = 5000};
+            const QImage Banded = std::string(Format) == "WMF" ? PlayWMF(Input, Drawing).Image
+                                                               : PlayEMF(Input, Drawing).Image;
             ASSERT_EQ(Whole.size(), Banded.size());
             int Largest = 0;
             for (int Y = 0; Y < Whole.height(); ++Y)
@@ -222,6 +224,48 @@ TEST(MetafileReader, EmfMappingClippingAndStockObjects) {
 // path. A path of four corners is a rectangle only when its sides run along the axes: a bow
 // tie through the same corners is two triangles. Without an ended path, SelectClipPath keeps
 // the clipping as it is.
+// A drawing limited to MaxSide scales the whole picture down, mapping included; the size is
+// still checked as the file gives it.
+TEST(MetafileReader, SmallerDrawingScalesThePicture) {
+    const TBytes WmfQuarter = Wmf(RedRectangle(0, 0, 500, 250), TBox{0, 0, 1000, 500, 1000});
+    const TBytes EmfQuarter =
+        Emf({EmfRecord(39, Longs({1, 0, 0x002010C8, 0})), EmfRecord(37, Longs({1})),
+             EmfRecord(37, Longs({0x80000008})), EmfRecord(43, Longs({0, 0, 48, 24}))},
+            {0, 0, 2540, 1270});
+    const struct {
+        const char* Name;
+        TBytes File;
+        std::string Format;
+        std::int64_t MaxSide;
+        QSize Size;
+    } Cases[] = {
+        {"WMF", WmfQuarter, "WMF", 24, {24, 12}},
+        {"EMF", EmfQuarter, "EMF", 24, {24, 12}},
+        {"WMF smaller than the limit", WmfQuarter, "WMF", 500, {96, 48}},
+        {"EMF smaller than the limit", EmfQuarter, "EMF", 500, {96, 48}},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TByteReader Input(C.File.data(), C.File.size(), C.Format);
+        const TMetafileDrawing Drawing{.MaxSide = C.MaxSide};
+        const TWorkingImage R =
+            C.Format == "WMF" ? PlayWMF(Input, Drawing) : PlayEMF(Input, Drawing);
+        ASSERT_EQ(R.Image.size(), C.Size);
+        const int W = C.Size.width(), H = C.Size.height();
+        EXPECT_EQ(Pixel(R, W / 4, H / 4), QColor(200, 16, 32));
+        EXPECT_EQ(Pixel(R, W * 3 / 4, H / 4), QColor(Qt::white));
+        EXPECT_EQ(Pixel(R, W / 4, H * 3 / 4), QColor(Qt::white));
+    }
+    const TBytes Huge = Wmf(RedRectangle(0, 0, 10, 10), TBox{0, 0, 30000, 100, 10});
+    TByteReader Input(Huge.data(), Huge.size(), "WMF");
+    try {
+        PlayWMF(Input, {.MaxSide = 24});
+        ADD_FAILURE() << "no error";
+    } catch (const EImageError& Error) {
+        EXPECT_NE(std::string(Error.what()).find("too large"), std::string::npos) << Error.what();
+    }
+}
+
 TEST(MetafileReader, EmfClipPath) {
     // MoveToEx (0, 0), PolylineTo through Points, CloseFigure.
     auto Figure = [](std::initializer_list<std::int64_t> Points) {
@@ -264,6 +308,43 @@ TEST(MetafileReader, EmfClipPath) {
         for (QPoint P : C.Spared)
             EXPECT_EQ(Pixel(R, P.x(), P.y()), QColor(Qt::white)) << P.x() << "," << P.y();
     }
+}
+
+// WMF objects go to the lowest slot a deletion emptied, else to the next new one; EMF names
+// its slots, as far apart as it likes below the limit.
+TEST(MetafileReader, ObjectTableSlots) {
+    auto Pen = [](double Width) {
+        TGdiPen P;
+        P.Width = Width;
+        return TGdiObject(P);
+    };
+    auto WidthAt = [](const TGdiObjectTable& Table, std::uint32_t Index) {
+        const TGdiObject* Object = Table.Get(Index);
+        return Object ? std::get<TGdiPen>(*Object).Width : -1.0;
+    };
+    TGdiObjectTable Wmf;
+    for (int Width = 0; Width < 4; ++Width)
+        Wmf.Add(Pen(Width));
+    Wmf.Delete(2);
+    Wmf.Delete(0);
+    Wmf.Delete(7);
+    for (double Width : {10, 12, 14})
+        Wmf.Add(Pen(Width));
+    for (const auto& [Index, Width] :
+         {std::pair{0u, 10.0}, {1u, 1.0}, {2u, 12.0}, {3u, 3.0}, {4u, 14.0}, {5u, -1.0}})
+        EXPECT_EQ(WidthAt(Wmf, Index), Width) << Index;
+
+    TGdiObjectTable Emf;
+    Emf.Put(65535, Pen(5));
+    Emf.Put(65536, Pen(6));
+    Emf.Put(3, Pen(7));
+    Emf.Put(3, Pen(8));
+    EXPECT_EQ(WidthAt(Emf, 65535), 5);
+    EXPECT_EQ(WidthAt(Emf, 65536), -1);
+    EXPECT_EQ(WidthAt(Emf, 3), 8);
+    EXPECT_EQ(WidthAt(Emf, 4), -1);
+    Emf.Delete(3);
+    EXPECT_EQ(WidthAt(Emf, 3), -1);
 }
 
 TEST(MetafileReader, StructuralErrors) {

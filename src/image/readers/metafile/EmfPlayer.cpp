@@ -154,7 +154,8 @@ std::vector<QRectF> RegionRects(TRecordData& D, std::uint32_t DataSize) {
 
 class TEmfPlayer {
 public:
-    TEmfPlayer(TByteReader& Input, std::int64_t BandBytes) : FInput(Input), FBandBytes(BandBytes) {}
+    TEmfPlayer(TByteReader& Input, const TMetafileDrawing& Drawing)
+        : FInput(Input), FDrawing(Drawing) {}
     TWorkingImage Play();
 
 private:
@@ -170,7 +171,7 @@ private:
     const TGdiObject* Object(std::uint32_t Index);
 
     TByteReader& FInput;
-    std::int64_t FBandBytes;
+    TMetafileDrawing FDrawing;
     QRectF FFrame; // 0.01 mm
     QSizeF FPixelsPerMm;
     std::unique_ptr<TGdiCanvas> FCanvas;
@@ -231,14 +232,13 @@ TWorkingImage TEmfPlayer::Play() {
         return Units < 0 ? Units : (Units * 96 + 1270) / 2540;
     };
     const std::int64_t Width = Pixels(FFrame.width()), Height = Pixels(FFrame.height());
-    CheckImageSize(Width, Height, "EMF");
-    // The frame, in reference device units, covers the image.
-    const double FrameX = FFrame.left() / 100 * FPixelsPerMm.width();
-    const double FrameY = FFrame.top() / 100 * FPixelsPerMm.height();
-    const double Sx = double(Width) / (FFrame.width() / 100 * FPixelsPerMm.width());
-    const double Sy = double(Height) / (FFrame.height() / 100 * FPixelsPerMm.height());
-    const QTransform DeviceToImage(Sx, 0, 0, Sy, -FrameX * Sx, -FrameY * Sy);
-    return RenderInBands(Width, Height, "EMF", FBandBytes, [&](const TGdiSurface& Surface) {
+    return RenderInBands(Width, Height, "EMF", FDrawing, [&](const TGdiSurface& Surface) {
+        // The frame, in reference device units, covers the image.
+        const double FrameX = FFrame.left() / 100 * FPixelsPerMm.width();
+        const double FrameY = FFrame.top() / 100 * FPixelsPerMm.height();
+        const double Sx = Surface.Size.width() / (FFrame.width() / 100 * FPixelsPerMm.width());
+        const double Sy = Surface.Size.height() / (FFrame.height() / 100 * FPixelsPerMm.height());
+        const QTransform DeviceToImage(Sx, 0, 0, Sy, -FrameX * Sx, -FrameY * Sy);
         FCanvas = std::make_unique<TGdiCanvas>(Surface, TGdiCanvas::EMapping::Emf, DeviceToImage,
                                                FPixelsPerMm);
         std::vector<std::uint8_t> Buffer;
@@ -704,8 +704,8 @@ void TEmfPlayer::PlayText(TRecordData& D, std::size_t Offset, bool Wide, bool Fi
 
 } // namespace
 
-TWorkingImage PlayEMF(TByteReader& Input, std::int64_t BandBytes) {
-    return TEmfPlayer(Input, BandBytes).Play();
+TWorkingImage PlayEMF(TByteReader& Input, const TMetafileDrawing& Drawing) {
+    return TEmfPlayer(Input, Drawing).Play();
 }
 
 } // namespace korvane

@@ -83,36 +83,35 @@ std::optional<TGdiObject> StockObject(std::uint32_t Index) {
 }
 
 void TGdiObjectTable::Add(TGdiObject Object) {
+    std::uint32_t Index;
     if (!FFree.empty()) {
-        FSlots[*FFree.begin()] = std::move(Object);
+        Index = *FFree.begin();
         FFree.erase(FFree.begin());
-    } else if (FSlots.size() < MaxSlots) {
-        FSlots.emplace_back(std::move(Object));
+    } else {
+        while (FNext < MaxSlots && FObjects.contains(FNext))
+            ++FNext;
+        if (FNext >= MaxSlots)
+            return;
+        Index = FNext++;
     }
+    FObjects.insert_or_assign(Index, std::move(Object));
 }
 
 void TGdiObjectTable::Put(std::uint32_t Index, TGdiObject Object) {
     if (Index >= MaxSlots)
         return;
-    while (FSlots.size() <= Index) {
-        FFree.insert(std::uint32_t(FSlots.size()));
-        FSlots.emplace_back();
-    }
-    FSlots[Index] = std::move(Object);
+    FObjects.insert_or_assign(Index, std::move(Object));
     FFree.erase(Index);
 }
 
 const TGdiObject* TGdiObjectTable::Get(std::uint32_t Index) const {
-    if (Index >= FSlots.size() || !FSlots[Index])
-        return nullptr;
-    return &*FSlots[Index];
+    const auto It = FObjects.find(Index);
+    return It == FObjects.end() ? nullptr : &It->second;
 }
 
 void TGdiObjectTable::Delete(std::uint32_t Index) {
-    if (Index < FSlots.size() && FSlots[Index]) {
-        FSlots[Index].reset();
+    if (FObjects.erase(Index) && Index < FNext)
         FFree.insert(Index);
-    }
 }
 
 } // namespace korvane

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <variant>
@@ -75,12 +76,14 @@ QString AnsiText(const std::uint8_t* Bytes, std::size_t Count, bool StopAtNul = 
 // The stock object with this index (WHITE_BRUSH = 0 ... DC_PEN = 19), or nothing.
 std::optional<TGdiObject> StockObject(std::uint32_t Index);
 
-// The metafile's object handles. WMF fills the lowest free slot; EMF names the slot.
+// The metafile's object handles. WMF fills the lowest free slot (Add); EMF names the slot
+// (Put). Only the objects that exist take memory, whatever their slots.
 class TGdiObjectTable {
 public:
-    // Slots beyond this are refused, so a damaged index never allocates much.
-    static constexpr std::size_t MaxSlots = 65536;
+    // Slots beyond this are refused.
+    static constexpr std::uint32_t MaxSlots = 65536;
 
+    // Into the lowest slot that Delete emptied, else the next one Add has not used.
     void Add(TGdiObject Object);
     void Put(std::uint32_t Index, TGdiObject Object);
     // nullptr for an empty or invalid slot.
@@ -88,8 +91,9 @@ public:
     void Delete(std::uint32_t Index);
 
 private:
-    std::vector<std::optional<TGdiObject>> FSlots;
-    std::set<std::uint32_t> FFree; // empty slots below FSlots.size()
+    std::map<std::uint32_t, TGdiObject> FObjects;
+    std::set<std::uint32_t> FFree; // slots below FNext that Delete emptied
+    std::uint32_t FNext = 0;       // the next slot Add takes when none is free
 };
 
 } // namespace korvane

@@ -5,12 +5,18 @@
 namespace korvane {
 
 TWorkingImage RenderInBands(std::int64_t Width, std::int64_t Height, const char* Format,
-                            std::int64_t BandBytes,
+                            const TMetafileDrawing& Drawing,
                             const std::function<void(const TGdiSurface&)>& Play) {
+    CheckImageSize(Width, Height, Format);
+    if (const std::int64_t Side = std::max(Width, Height);
+        Drawing.MaxSide > 0 && Side > Drawing.MaxSide) {
+        Width = std::max<std::int64_t>(1, Width * Drawing.MaxSide / Side);
+        Height = std::max<std::int64_t>(1, Height * Drawing.MaxSide / Side);
+    }
     TWorkingImage Result;
     Result.Image = NewWorkingImage(Width, Height, Format);
     Result.PixelFormat = EPixelFormat::TrueColor;
-    const int Rows = int(std::clamp<std::int64_t>(BandBytes / (Width * 4), 1, Height));
+    const int Rows = int(std::clamp<std::int64_t>(Drawing.BandBytes / (Width * 4), 1, Height));
     QImage Band(int(Width), Rows, QImage::Format_RGB32);
     if (Band.isNull())
         throw EImageError(std::string("Not enough memory for the ") + Format + " image.");

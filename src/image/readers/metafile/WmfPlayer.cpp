@@ -89,7 +89,8 @@ std::vector<QPointF> Points16(TRecordData& D, std::int64_t Count) {
 
 class TWmfPlayer {
 public:
-    TWmfPlayer(TByteReader& Input, std::int64_t BandBytes) : FInput(Input), FBandBytes(BandBytes) {}
+    TWmfPlayer(TByteReader& Input, const TMetafileDrawing& Drawing)
+        : FInput(Input), FDrawing(Drawing) {}
     TWorkingImage Play();
 
 private:
@@ -100,7 +101,7 @@ private:
     void PlayText(std::uint16_t Function, TRecordData& D);
 
     TByteReader& FInput;
-    std::int64_t FBandBytes;
+    TMetafileDrawing FDrawing;
     bool FPlaceable = false;
     QRectF FBox; // the placeable bounding box, logical
     std::int64_t FUnitsPerInch = 0;
@@ -177,7 +178,7 @@ TWorkingImage TWmfPlayer::Play() {
         Width = std::int64_t(std::abs(FFirstExtent->width()));
         Height = std::int64_t(std::abs(FFirstExtent->height()));
     }
-    return RenderInBands(Width, Height, "WMF", FBandBytes, [this](const TGdiSurface& Surface) {
+    return RenderInBands(Width, Height, "WMF", FDrawing, [this](const TGdiSurface& Surface) {
         FCanvas = std::make_unique<TGdiCanvas>(Surface, TGdiCanvas::EMapping::Wmf, QTransform(),
                                                QSizeF(96 / 25.4, 96 / 25.4));
         if (FPlaceable) {
@@ -459,8 +460,8 @@ void TWmfPlayer::PlayText(std::uint16_t Function, TRecordData& D) {
 
 } // namespace
 
-TWorkingImage PlayWMF(TByteReader& Input, std::int64_t BandBytes) {
-    return TWmfPlayer(Input, BandBytes).Play();
+TWorkingImage PlayWMF(TByteReader& Input, const TMetafileDrawing& Drawing) {
+    return TWmfPlayer(Input, Drawing).Play();
 }
 
 } // namespace korvane
