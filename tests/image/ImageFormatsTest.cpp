@@ -195,9 +195,10 @@ TEST(ImageFormatRegistry, FuzzFindingsAreReadCleanly) {
                             Image.height() >= 1 && Image.height() <= MaxImageSide &&
                             std::int64_t(Image.width()) * Image.height() <= MaxImagePixels);
             } catch (const EImageError& E) {
-                if (Message != Messages.end())
+                if (Message != Messages.end()) {
                     EXPECT_NE(std::string(E.what()).find(Message->second), std::string::npos)
                         << E.what();
+                }
             }
         }
     }
