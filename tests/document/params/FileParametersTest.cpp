@@ -200,8 +200,9 @@ TEST_F(FileParameters, EveryFieldAtItsLimitComesBackAndTooLongATextFailsBeforeTh
     TCircleMarker Marker;
     Marker.SetSize(10);
     Hostile.SetMarker(Marker);
-    TDoublePointArray Many;
-    for (int K = 0; K < 1000000; ++K)
+    const std::int32_t ManyPoints = 200000;
+    TDoublePointArray Many(ManyPoints); // grows once
+    for (int K = 0; K < ManyPoints; ++K)
         Many.Add({K * 1e-300, -K * 1e300});
     Hostile.SetPoints(Many);
     TFunctionalLine Named{Longest};
@@ -219,7 +220,7 @@ TEST_F(FileParameters, EveryFieldAtItsLimitComesBackAndTooLongATextFailsBeforeTh
     EXPECT_EQ(LoadedPanel.Scroller.Horizontal, 2147483647);
     ASSERT_EQ(Loaded.StoredCount(), 2);
     EXPECT_EQ(Loaded.StoredDigitization(0).Name(), Hostile.Name());
-    EXPECT_EQ(Loaded.StoredDigitization(0).Count(), 1000000);
+    EXPECT_EQ(Loaded.StoredDigitization(0).Count(), ManyPoints);
     EXPECT_EQ(Loaded.StoredDigitization(0).Marker().GetSize(), 10);
     EXPECT_EQ(Loaded.StoredDigitization(1).Name(), Longest);
     Loaded.Save(nullptr, LoadedPanel);
