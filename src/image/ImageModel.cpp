@@ -67,7 +67,8 @@ void FreeImageBuffer(void* Buffer) {
 
 } // namespace
 
-QImage NewWorkingImage(std::int64_t Width, std::int64_t Height, const char* Format) {
+QImage NewWorkingImage(std::int64_t Width, std::int64_t Height, const char* Format,
+                       EImageFill Fill) {
     CheckImageSize(Width, Height, Format);
     const std::size_t Stride = (static_cast<std::size_t>(Width) * 3 + 3) & ~std::size_t(3);
     const std::size_t Bytes = CheckedMul(Stride, static_cast<std::size_t>(Height));
@@ -95,7 +96,8 @@ QImage NewWorkingImage(std::int64_t Width, std::int64_t Height, const char* Form
         std::free(Buffer);
         throw NoMemory();
     }
-    Image.fill(Qt::white);
+    if (Fill == EImageFill::White)
+        Image.fill(Qt::white);
     return Image;
 }
 

@@ -36,9 +36,15 @@ constexpr std::int64_t MaxImagePixels = std::int64_t(1) << 28;
 // ...") unless 1 <= Width, Height <= MaxImageSide and Width * Height <= MaxImagePixels.
 void CheckImageSize(std::int64_t Width, std::int64_t Height, const char* Format);
 
-// A new working image, checked with CheckImageSize and filled white. Throws EImageError
-// when memory runs out.
-QImage NewWorkingImage(std::int64_t Width, std::int64_t Height, const char* Format);
+// Whether a new working image is filled white or left as the system gives it: a reader that
+// writes every pixel or fails leaves it, so that a small damaged file declaring a huge image
+// fails without first touching all of that memory.
+enum class EImageFill { White, None };
+
+// A new working image, checked with CheckImageSize and filled as Fill says. Throws
+// EImageError when memory runs out.
+QImage NewWorkingImage(std::int64_t Width, std::int64_t Height, const char* Format,
+                       EImageFill Fill = EImageFill::White);
 
 // Writes the working image to FileName as PNG, or as BMP or PPM when the name ends so (any
 // letter case), through a temporary file renamed over the target: a failure (the encoder's,

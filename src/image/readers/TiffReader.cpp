@@ -808,7 +808,8 @@ TWorkingImage ReadTIFF(TByteReader& Input) {
     const TLayout Layout = PrepareLayout(File);
     CheckStrilesInsideFile(File, Input.Size());
     TWorkingImage Result;
-    Result.Image = NewWorkingImage(Layout.Width, Layout.Height, FormatName);
+    // Strips, tiles and the colour-model path each write every pixel or fail.
+    Result.Image = NewWorkingImage(Layout.Width, Layout.Height, FormatName, EImageFill::None);
     Result.PixelFormat = PixelFormatOf(Layout);
     if (!Layout.Native)
         ReadThroughRgba(File, Layout, Result.Image);
